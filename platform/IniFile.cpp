@@ -1,0 +1,436 @@
+#include "platform/IniFile.h"
+
+#include <cstdint>
+#include <unordered_set>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// Blanks around names, '=' and values. A CR counts too: a stray one at the
+// end of an unterminated last line is no part of the value.
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view trimBlanks(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::size_t terminatorLength(std::string_view raw)
+{
+    if (raw.empty() || raw.back() != '\n')
+        return 0;
+    return raw.size() >= 2 && raw[raw.size() - 2] == '\r' ? 2 : 1;
+}
+
+std::string_view withoutTerminator(std::string_view raw)
+{
+    return raw.substr(0, raw.size() - terminatorLength(raw));
+}
+
+// Only the last line of a file can lack a terminator; a line that gets a
+// successor needs one, and Windows writes CRLF.
+void terminate(std::string& raw)
+{
+    if (terminatorLength(raw) == 0)
+        raw += "\r\n";
+}
+
+std::string_view withoutQuotes(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+std::string_view cut(std::string_view s, std::size_t maxChars)
+{
+    return s.substr(0, std::min(s.size(), maxChars));
+}
+
+bool containsAny(std::string_view s, std::string_view chars)
+{
+    return s.find_first_of(chars) != std::string_view::npos;
+}
+
+// Anything that would end the line or the string on Windows.
+constexpr std::string_view kLineBreaks{"\r\n\0", 3};
+
+bool isWritableSection(std::string_view section)
+{
+    return !containsAny(section, kLineBreaks) && section.find(']') == std::string_view::npos;
+}
+
+// A key that the reader would not find again as the same key.
+bool isWritableKey(std::string_view key)
+{
+    return !key.empty() && !containsAny(key, kLineBreaks) &&
+           key.find('=') == std::string_view::npos && key.front() != ';' && key.front() != '[';
+}
+
+unsigned digitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<unsigned>(c - '0');
+    if (c >= 'a' && c <= 'z')
+        return static_cast<unsigned>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<unsigned>(c - 'A' + 10);
+    return 99;
+}
+
+// RtlCharToInteger with base 0, as GetPrivateProfileInt uses it: leading
+// control characters and blanks skipped, one sign, 0x/0o/0b prefixes,
+// digits up to the first invalid character, 32-bit wrap-around.
+int parseProfileInt(std::string_view s)
+{
+    s = s.substr(0, s.find('\0'));
+    std::size_t i = 0;
+    while (i < s.size() && static_cast<unsigned char>(s[i]) <= ' ')
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    unsigned base = 10;
+    if (s.size() - i >= 2 && s[i] == '0') {
+        const char prefix = s[i + 1];
+        base = prefix == 'x' || prefix == 'X' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10)
+            i += 2;
+    }
+    std::uint32_t total = 0;
+    for (; i < s.size() && digitValue(s[i]) < base; ++i)
+        total = total * base + digitValue(s[i]);
+    if (negative)
+        total = 0u - total;
+    return static_cast<int>(total);
+}
+
+// GetPrivateProfileInt reads the value into a 30-character buffer.
+constexpr std::size_t kIntMaxChars = 29;
+
+} // namespace
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::size_t IniFile::NoCaseHash::operator()(std::string_view s) const
+{
+    std::uint64_t h = 14695981039346656037ull; // FNV-1a
+    for (char c : s) {
+        h ^= static_cast<unsigned char>(lowerAscii(c));
+        h *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(h);
+}
+
+bool IniFile::NoCaseEqual::operator()(std::string_view a, std::string_view b) const
+{
+    return equalsNoCase(a, b);
+}
+
+// ---- parsing --------------------------------------------------------------
+
+IniFile::Line IniFile::parseLine(std::string raw, bool inSection)
+{
+    Line line;
+    const std::string_view content = withoutTerminator(raw);
+    const std::string_view trimmed = trimBlanks(content);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+        line.kind = Line::Kind::Section;
+        line.name = trimBlanks(trimmed.substr(1, trimmed.find(']') - 1));
+    } else if (inSection && !trimmed.empty() && trimmed.front() != ';') {
+        const std::size_t eq = content.find('=');
+        const std::string_view key =
+            eq == std::string_view::npos ? std::string_view{} : trimBlanks(content.substr(0, eq));
+        // "=value" has no name that a caller could ask for: not a key.
+        if (!key.empty()) {
+            const std::string_view afterEq = content.substr(eq + 1);
+            const std::string_view value = trimBlanks(afterEq);
+            line.kind = Line::Kind::Key;
+            line.name = key;
+            line.valueBegin = eq + 1 + static_cast<std::size_t>(value.data() - afterEq.data());
+            line.valueEnd = line.valueBegin + value.size();
+        }
+    }
+    line.raw = std::move(raw);
+    return line;
+}
+
+void IniFile::appendLine(Line line)
+{
+    if (line.kind == Line::Kind::Section)
+        blocks_.push_back(Block{std::move(line), {}});
+    else if (blocks_.empty())
+        preamble_.push_back(std::move(line));
+    else
+        blocks_.back().body.push_back(std::move(line));
+}
+
+IniFile IniFile::fromText(std::string_view bytes)
+{
+    IniFile ini;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t newline = bytes.find('\n', pos);
+        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
+        ini.appendLine(parseLine(std::string(bytes.substr(pos, end - pos)), !ini.blocks_.empty()));
+        pos = end;
+    }
+    ini.rebuildIndex();
+    return ini;
+}
+
+bool IniFile::load(const std::filesystem::path& path, std::error_code& ec)
+{
+    std::string bytes;
+    if (!readWholeFile(path, bytes, ec)) {
+        if (ec != std::errc::no_such_file_or_directory)
+            return false;
+        ec.clear();
+    }
+    *this = fromText(bytes);
+    return true;
+}
+
+std::string IniFile::text() const
+{
+    std::size_t size = 0;
+    for (const Line& line : preamble_)
+        size += line.raw.size();
+    for (const Block& block : blocks_) {
+        size += block.header.raw.size();
+        for (const Line& line : block.body)
+            size += line.raw.size();
+    }
+    std::string out;
+    out.reserve(size);
+    for (const Line& line : preamble_)
+        out += line.raw;
+    for (const Block& block : blocks_) {
+        out += block.header.raw;
+        for (const Line& line : block.body)
+            out += line.raw;
+    }
+    return out;
+}
+
+// ---- lookups --------------------------------------------------------------
+
+void IniFile::rebuildIndex()
+{
+    firstBlock_.clear();
+    for (std::size_t i = 0; i < blocks_.size(); ++i)
+        firstBlock_.emplace(blocks_[i].header.name, i);
+}
+
+std::size_t IniFile::findSection(std::string_view section) const
+{
+    const auto it = firstBlock_.find(trimBlanks(section));
+    return it == firstBlock_.end() ? npos : it->second;
+}
+
+std::size_t IniFile::findKey(const Block& block, std::string_view key)
+{
+    key = trimBlanks(key);
+    for (std::size_t i = 0; i < block.body.size(); ++i) {
+        const Line& line = block.body[i];
+        if (line.kind == Line::Kind::Key && equalsNoCase(line.name, key))
+            return i;
+    }
+    return npos;
+}
+
+const IniFile::Line* IniFile::findKeyLine(std::string_view section, std::string_view key) const
+{
+    const std::size_t b = findSection(section);
+    if (b == npos)
+        return nullptr;
+    const std::size_t k = findKey(blocks_[b], key);
+    return k == npos ? nullptr : &blocks_[b].body[k];
+}
+
+std::string IniFile::getString(std::string_view section, std::string_view key, std::string_view def,
+                               std::size_t maxChars) const
+{
+    if (const Line* line = findKeyLine(section, key)) {
+        const std::string_view raw = line->raw;
+        const std::string_view value = raw.substr(line->valueBegin, line->valueEnd - line->valueBegin);
+        return std::string(cut(withoutQuotes(value), maxChars));
+    }
+    while (!def.empty() && (def.back() == ' ' || def.back() == '\t'))
+        def.remove_suffix(1);
+    return std::string(cut(def, maxChars));
+}
+
+int IniFile::getInt(std::string_view section, std::string_view key, int def) const
+{
+    const std::string value = getString(section, key, {}, kIntMaxChars);
+    return value.empty() ? def : parseProfileInt(value);
+}
+
+bool IniFile::hasSection(std::string_view section) const { return findSection(section) != npos; }
+
+bool IniFile::hasKey(std::string_view section, std::string_view key) const
+{
+    return findKeyLine(section, key) != nullptr;
+}
+
+std::vector<std::string> IniFile::sectionNames() const
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        if (findSection(blocks_[i].header.name) == i)
+            names.push_back(blocks_[i].header.name);
+    }
+    return names;
+}
+
+std::vector<std::string> IniFile::keyNames(std::string_view section) const
+{
+    std::vector<std::string> names;
+    const std::size_t b = findSection(section);
+    if (b == npos)
+        return names;
+    std::unordered_set<std::string_view, NoCaseHash, NoCaseEqual> seen;
+    for (const Line& line : blocks_[b].body) {
+        if (line.kind == Line::Kind::Key && seen.insert(line.name).second)
+            names.push_back(line.name);
+    }
+    return names;
+}
+
+// ---- changes --------------------------------------------------------------
+
+std::string* IniFile::lastRawLine()
+{
+    if (!blocks_.empty()) {
+        Block& last = blocks_.back();
+        return last.body.empty() ? &last.header.raw : &last.body.back().raw;
+    }
+    return preamble_.empty() ? nullptr : &preamble_.back().raw;
+}
+
+void IniFile::appendSection(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (std::string* last = lastRawLine())
+        terminate(*last);
+    Block block{parseLine("[" + std::string(section) + "]\r\n", true), {}};
+    block.body.push_back(parseLine(std::string(key) + "=" + std::string(value) + "\r\n", true));
+    blocks_.push_back(std::move(block));
+    firstBlock_.emplace(std::string(section), blocks_.size() - 1);
+}
+
+// Windows puts a new key right after the section's last key, so that blank
+// lines and comments that close the section stay below it.
+void IniFile::insertKey(Block& block, std::string_view key, std::string_view value)
+{
+    std::size_t pos = block.body.size();
+    while (pos > 0 && block.body[pos - 1].kind != Line::Kind::Key)
+        --pos;
+    terminate(pos == 0 ? block.header.raw : block.body[pos - 1].raw);
+    const auto at = block.body.begin() + static_cast<std::ptrdiff_t>(pos);
+    block.body.insert(at, parseLine(std::string(key) + "=" + std::string(value) + "\r\n", true));
+}
+
+// Windows keeps the file's spelling of the key and rewrites the line as
+// "key=value"; the line end stays as it was.
+bool IniFile::replaceValue(Line& line, std::string_view value)
+{
+    const std::string_view raw = line.raw;
+    if (raw.substr(line.valueBegin, line.valueEnd - line.valueBegin) == value)
+        return false;
+    const std::size_t termLength = terminatorLength(raw);
+    const std::string terminator = termLength == 0 ? "\r\n" : std::string(raw.substr(raw.size() - termLength));
+    line = parseLine(line.name + "=" + std::string(value) + terminator, true);
+    return true;
+}
+
+bool IniFile::setString(std::string_view section, std::string_view key,
+                        std::optional<std::string_view> value)
+{
+    if (!isWritableSection(section) || containsAny(key, kLineBreaks) ||
+        (value && containsAny(*value, kLineBreaks)))
+        return false;
+    section = trimBlanks(section);
+    key = trimBlanks(key);
+    if (!isWritableKey(key))
+        return false;
+
+    const std::size_t b = findSection(section);
+    if (b == npos) {
+        if (value) {
+            appendSection(section, key, *value);
+            modified_ = true;
+        }
+        return true;
+    }
+    Block& block = blocks_[b];
+    const std::size_t k = findKey(block, key);
+    if (k == npos) {
+        if (value) {
+            insertKey(block, key, *value);
+            modified_ = true;
+        }
+        return true;
+    }
+    if (!value) {
+        block.body.erase(block.body.begin() + static_cast<std::ptrdiff_t>(k));
+        modified_ = true;
+    } else if (replaceValue(block.body[k], *value)) {
+        modified_ = true;
+    }
+    return true;
+}
+
+bool IniFile::setInt(std::string_view section, std::string_view key, int value)
+{
+    return setString(section, key, std::to_string(value));
+}
+
+bool IniFile::removeSection(std::string_view section)
+{
+    const std::size_t b = findSection(section);
+    if (b == npos)
+        return false;
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
+    rebuildIndex();
+    modified_ = true;
+    return true;
+}
+
+void IniFile::clear()
+{
+    if (!preamble_.empty() || !blocks_.empty())
+        modified_ = true;
+    preamble_.clear();
+    blocks_.clear();
+    firstBlock_.clear();
+}
+
+bool IniFile::save(const std::filesystem::path& path, std::error_code& ec, const AtomicWriteHooks* hooks)
+{
+    if (!writeFileAtomically(path, text(), ec, hooks))
+        return false;
+    modified_ = false;
+    return true;
+}
+
+} // namespace platform
