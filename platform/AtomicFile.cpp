@@ -13,7 +13,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::error_code lastError() { return {errno, std::system_category()}; }
+std::error_code lastError()
+{
+    return {errno, std::system_category()};
+}
 
 // Follows symbolic links, so that the rename replaces the file a link
 // points to and the link itself stays. A missing file ends the chain.

@@ -29,10 +29,7 @@ protected:
         fs::remove_all(dir_, ec);
     }
 
-    static void put(const fs::path& path, const std::string& bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
+    static void put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
     static std::string get(const fs::path& path)
     {
         std::string bytes;
