@@ -3,7 +3,9 @@
 #include "platform/OleDate.h"
 
 #include <array>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace morvex {
 
@@ -34,5 +36,24 @@ public:
     CFileInfo file;
     CBoxInfo box;
 };
+
+// Turns a valid date into display text. The Info dialog passes the user's
+// default locale format (COleDateTime::Format in the original), which is
+// not platform::formatGermanDate (that one is the data file's form).
+using DateFormatter = std::function<std::string(platform::OleDateTime)>;
+
+// A counter as the Info dialog shows it: "%lu", then grouped in threes from
+// the right with the user's thousands separator (GetNumberFormatA without
+// decimals): 12345 -> "12,345" with ",", "12.345" with ".", "12345" with
+// no separator.
+std::string formatCounter(unsigned long value, std::string_view groupSeparator);
+
+// The dialog texts of the two date fields: "Not saved yet" / "No transfer
+// yet" while the date is invalid, else the date through `format` (which
+// must be callable).
+std::string fileSaveText(const CFileInfo& file, const DateFormatter& format);
+std::string lastTransferText(const CBoxInfo& box, const DateFormatter& format);
+// "Not received yet" while the box-info date is invalid, else box version 1.
+std::string boxVersion1Text(const CBoxInfo& box);
 
 } // namespace morvex

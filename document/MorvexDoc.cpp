@@ -259,6 +259,23 @@ void CMorvexDoc::DeleteContents()
     EmptyMinMaxRecords();
 }
 
+void CMorvexDoc::TakeContentsFrom(const CMorvexDoc& other)
+{
+    image_ = other.image_;
+    indexValues_ = other.indexValues_;
+    ignitionWork_ = other.ignitionWork_;
+    ignitionT_ = other.ignitionT_;
+    ignitionP_ = other.ignitionP_;
+    fuelConsumption_ = other.fuelConsumption_;
+    dataReceived_ = other.dataReceived_;
+    indexTexts_ = other.indexTexts_;
+    texts_ = other.texts_;
+    fileErrorCode_ = other.fileErrorCode_;
+    valueLimitCounter_ = other.valueLimitCounter_;
+    textCutCounter_ = other.textCutCounter_;
+    modified_ = other.modified_;
+}
+
 bool CMorvexDoc::OnNewDocument()
 {
     DeleteContents();

@@ -68,6 +68,9 @@ public:
 
     void DeleteContents();
     bool OnNewDocument();
+    // Takes over every table, record, text and status field of `other`
+    // (read from a file into a scratch document); the premap records stay.
+    void TakeContentsFrom(const CMorvexDoc& other);
 
     void IndexDefaults(IndexTable table);
     void ConvertIndexTables();
@@ -90,6 +93,7 @@ public:
     const AdaptFunctions& Adapt() const { return adapt_; }
     const CLimits& Limits() const { return limits_; }
     CInfoRecords& Info() { return info_; }
+    const CInfoRecords& Info() const { return info_; }
 
 private:
     std::span<uint8_t> region(BoxAddress address);

@@ -1,0 +1,166 @@
+// libFuzzer target for the data-file reader. Every input is a whole data
+// file. When the reader accepts it, the document is written back into a
+// fresh file and read again: the second read must give the same box image.
+//
+// The conversion library and the limits come from the program folder, as at
+// the program's start: MORVEX_FUZZ_PROGRAM_DIR if set, else the folder of
+// this binary when libadapt.so lies there, else the build's program folder.
+//
+// MORVEX_FUZZ_STRICT=1 also requires the texts, the comment and the version
+// texts to survive the round trip (they are normalised in places, so this
+// is for looking, not for the regular runs).
+
+#include "document/AdaptLibrary.h"
+#include "document/BoxLayout.h"
+#include "document/DataFile.h"
+#include "document/InfoRecords.h"
+#include "document/Limits.h"
+#include "document/MorvexDoc.h"
+#include "platform/IniFile.h"
+#include "platform/OleDate.h"
+#include "platform/ProgramFolder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#ifndef MORVEX_PROGRAM_DIR
+#define MORVEX_PROGRAM_DIR ""
+#endif
+
+namespace {
+
+// The image up to the derived ignition work areas: every table, the raw
+// and derived lambda data, the counts, flags and min/max records.
+constexpr std::size_t kCheckedImageBytes = static_cast<std::size_t>(morvex::box::IGNITION_WORK_1);
+
+struct Setup {
+    morvex::AdaptLibrary adapt;
+    morvex::CLimits limits;
+    morvex::CInfoRecords firstInfo;
+    morvex::CInfoRecords secondInfo;
+    morvex::CMorvexDoc* first = nullptr;
+    morvex::CMorvexDoc* second = nullptr;
+    bool strict = false;
+};
+
+// Built once and never destroyed: the documents point into it and libFuzzer
+// may exit from anywhere.
+Setup* setup = nullptr;
+
+std::filesystem::path programDir()
+{
+    if (const char* dir = std::getenv("MORVEX_FUZZ_PROGRAM_DIR"); dir != nullptr && *dir != '\0') {
+        return dir;
+    }
+    std::error_code ec;
+    const std::filesystem::path own = platform::programFolder();
+    if (!own.empty() && std::filesystem::exists(own / morvex::kAdaptFileName, ec)) {
+        return own;
+    }
+    return MORVEX_PROGRAM_DIR;
+}
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "DataFileFuzzer: round trip broken: %s\n", what);
+    __builtin_trap();
+}
+
+void checkRoundTrip(const morvex::CMorvexDoc& first, const morvex::CMorvexDoc& second)
+{
+    const auto a = first.BoxSpan(0, kCheckedImageBytes);
+    const auto b = second.BoxSpan(0, kCheckedImageBytes);
+    if (a.size() != kCheckedImageBytes || b.size() != kCheckedImageBytes) {
+        fail("box image not reachable");
+    }
+    for (std::size_t i = 0; i < kCheckedImageBytes; ++i) {
+        if (a[i] != b[i]) {
+            std::fprintf(stderr, "DataFileFuzzer: box address 0x%04zX: %u after the first read, %u after the second\n",
+                         i, unsigned{a[i]}, unsigned{b[i]});
+            fail("box image differs");
+        }
+    }
+    if (!setup->strict) {
+        return;
+    }
+    for (int t = 0; t < morvex::kTextTableCount; ++t) {
+        for (int i = 0; i < morvex::kTextEntries; ++i) {
+            const auto table = static_cast<morvex::TextTable>(t);
+            if (first.Text(table, i) != second.Text(table, i)) {
+                std::fprintf(stderr, "DataFileFuzzer: text table %d entry %d: \"%s\" became \"%s\"\n", t, i,
+                             first.Text(table, i).c_str(), second.Text(table, i).c_str());
+                fail("text differs");
+            }
+        }
+    }
+    if (setup->firstInfo.file.comment != setup->secondInfo.file.comment) {
+        fail("comment differs");
+    }
+    if (setup->firstInfo.file.versions != setup->secondInfo.file.versions) {
+        fail("version texts differ");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
+{
+    setup = new Setup;
+    const std::filesystem::path dir = programDir();
+    if (setup->adapt.BindFromProgramFolder(dir) != morvex::AdaptLibrary::Status::Bound) {
+        std::fprintf(stderr, "DataFileFuzzer: cannot bind %s from %s: %s\n", morvex::kAdaptFileName,
+                     dir.string().c_str(), setup->adapt.detail().c_str());
+        std::exit(1);
+    }
+    platform::IniFile initValues;
+    std::error_code ec;
+    const std::filesystem::path initFile = dir / "CNF" / "InitValues.cfg";
+    if (!std::filesystem::is_regular_file(initFile, ec) || !initValues.load(initFile, ec)) {
+        std::fprintf(stderr, "DataFileFuzzer: cannot read %s\n", initFile.string().c_str());
+        std::exit(1);
+    }
+    morvex::ApplyConversionParameters(initValues, setup->adapt.functions());
+    setup->limits.Read(initValues);
+    setup->first = new morvex::CMorvexDoc(setup->adapt.functions(), setup->limits, setup->firstInfo);
+    setup->second = new morvex::CMorvexDoc(setup->adapt.functions(), setup->limits, setup->secondInfo);
+    const char* strict = std::getenv("MORVEX_FUZZ_STRICT");
+    setup->strict = strict != nullptr && std::strcmp(strict, "1") == 0;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    morvex::CMorvexDoc& first = *setup->first;
+    first.DeleteContents();
+    if (!morvex::ReadDataFile(platform::IniFile::fromText(bytes), first)) {
+        return 0;
+    }
+
+    // A file that opened must save, and the saved file must open as the same
+    // parameter set.
+    const platform::OleDateTime saveTime = platform::OleDateTime::fromParts({2024, 5, 17, 9, 30, 0});
+    platform::IniFile written;
+    if (!morvex::WriteDataFile(written, first, saveTime)) {
+        fail("an opened file cannot be written");
+    }
+    morvex::CMorvexDoc& second = *setup->second;
+    second.DeleteContents();
+    if (!morvex::ReadDataFile(platform::IniFile::fromText(written.text()), second)) {
+        fail("a written file cannot be read");
+    }
+    if (second.FileErrorCode() != morvex::fileerr::None) {
+        fail("a written file reads with a file error code");
+    }
+    if (second.ValueLimitCounter() != 0 || second.TextCutCounter() != 0) {
+        fail("a written file needs corrections when read");
+    }
+    checkRoundTrip(first, second);
+    return 0;
+}
