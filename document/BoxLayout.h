@@ -109,6 +109,64 @@ inline constexpr std::array<IndexTableInfo, kIndexTableCount> kIndexTables{{
 
 constexpr const IndexTableInfo& indexTableInfo(IndexTable t) { return kIndexTables[static_cast<std::size_t>(t)]; }
 
+// How a byte or word table is laid out.
+enum class TableShape {
+    Rows,      // rows of 16 bytes, row-major (the maps; PARAMETERS has one row)
+    LeftRight, // 32 bytes of the left cylinder, then 32 of the right
+    Words,     // 32 big-endian words
+};
+
+struct TableInfo {
+    std::string_view section; // data-file section name
+    BoxAddress address;
+    TableShape shape;
+    int rows;   // for TableShape::Rows
+    bool isMap; // a 32 x 16 fuel or ignition map: bytes 0..250
+};
+
+// The byte and word tables of a parameter set, in data-file order.
+inline constexpr std::array<TableInfo, 23> kTables{{
+    {"TAB_DDD_LINKS", box::TAB_DDD_LINKS, TableShape::Rows, 32, true},
+    {"TAB_DDD_RECHTS", box::TAB_DDD_RECHTS, TableShape::Rows, 32, true},
+    {"TAB_MTD", box::TAB_MTD, TableShape::LeftRight, 0, false},
+    {"TAB_LTD", box::TAB_LTD, TableShape::LeftRight, 0, false},
+    {"TAB_LDD", box::TAB_LDD, TableShape::LeftRight, 0, false},
+    {"TAB_TDD", box::TAB_TDD, TableShape::LeftRight, 0, false},
+    {"TAB_LAD", box::TAB_LAD, TableShape::LeftRight, 0, false},
+    {"TAB_SFD1", box::TAB_SFD1, TableShape::LeftRight, 0, false},
+    {"TAB_SFD2", box::TAB_SFD2, TableShape::LeftRight, 0, false},
+    {"TAB_INFO", box::TAB_INFO, TableShape::LeftRight, 0, false},
+    {"TAB_SFD_EX", box::TAB_SFD_EX, TableShape::LeftRight, 0, false},
+    {"TAB_SFD_INT16", box::TAB_SFD_INT16, TableShape::Words, 0, false},
+    {"TAB_DDZ_LINKS", box::TAB_DDZ_LINKS, TableShape::Rows, 32, true},
+    {"TAB_DDZ_RECHTS", box::TAB_DDZ_RECHTS, TableShape::Rows, 32, true},
+    {"PARAMETERS", box::PARAMETERS, TableShape::Rows, 1, false},
+    {"TAB_DZI", box::TAB_DZI, TableShape::Words, 0, false},
+    {"TAB_DKI", box::TAB_DKI, TableShape::Words, 0, false},
+    {"TAB_MTI", box::TAB_MTI, TableShape::Words, 0, false},
+    {"TAB_LTI", box::TAB_LTI, TableShape::Words, 0, false},
+    {"TAB_LDI", box::TAB_LDI, TableShape::Words, 0, false},
+    {"TAB_TDI", box::TAB_TDI, TableShape::Words, 0, false},
+    {"TAB_LAI", box::TAB_LAI, TableShape::Words, 0, false},
+    {"TAB_RES", box::TAB_RES, TableShape::Words, 0, false},
+}};
+
+constexpr std::size_t tableBytes(const TableInfo& t)
+{
+    return t.shape == TableShape::Rows ? static_cast<std::size_t>(t.rows) * 16 : 64;
+}
+
+// The table of a section name (exact spelling), or null.
+constexpr const TableInfo* findTable(std::string_view section)
+{
+    for (const TableInfo& t : kTables) {
+        if (t.section == section) {
+            return &t;
+        }
+    }
+    return nullptr;
+}
+
 // The four text tables naming the special functions.
 enum class TextTable : int { SFI1, SFI2, EX, EX2 };
 inline constexpr int kTextTableCount = 4;

@@ -24,47 +24,22 @@ const platform::LogCategory& log()
     return category;
 }
 
-enum class Shape { Rows, LeftRight, Words };
-
-struct TableSpec {
-    std::string_view section;
-    BoxAddress address;
-    Shape shape;
-    int rows;          // for Shape::Rows
-    uint32_t readCode; // also the write code, unless writeCode is set
+// Failure codes per table of kTables, and whether a failed read ends the
+// read. Older files lack TAB_SFD_EX, TAB_SFD_INT16 and PARAMETERS: their
+// failure is tolerated. A failed write of the two special-function tables
+// reports the code of TAB_INFO.
+struct TableCodes {
+    uint32_t read;
     bool endsRead;
-    bool isMap;        // a 32 x 16 map: bytes limited to 250 on reading
-    uint32_t writeCode = 0;
+    uint32_t write;
 };
-
-// The byte and word tables in the order in which they are written and read.
-constexpr std::array<TableSpec, 25> kTables{{
-    {"TAB_DDD_LINKS", box::TAB_DDD_LINKS, Shape::Rows, 32, 100, true, true},
-    {"TAB_DDD_RECHTS", box::TAB_DDD_RECHTS, Shape::Rows, 32, 200, true, true},
-    {"TAB_MTD", box::TAB_MTD, Shape::LeftRight, 0, 300, true, false},
-    {"TAB_LTD", box::TAB_LTD, Shape::LeftRight, 0, 400, true, false},
-    {"TAB_LDD", box::TAB_LDD, Shape::LeftRight, 0, 500, true, false},
-    {"TAB_TDD", box::TAB_TDD, Shape::LeftRight, 0, 600, true, false},
-    {"TAB_LAD", box::TAB_LAD, Shape::LeftRight, 0, 700, true, false},
-    {"TAB_SFD1", box::TAB_SFD1, Shape::LeftRight, 0, 800, true, false},
-    {"TAB_SFD2", box::TAB_SFD2, Shape::LeftRight, 0, 900, true, false},
-    {"TAB_INFO", box::TAB_INFO, Shape::LeftRight, 0, 1000, true, false},
-    // Older files lack the next three: their failure does not end the read.
-    {"TAB_SFD_EX", box::TAB_SFD_EX, Shape::LeftRight, 0, 3200, false, false, 1000},
-    {"TAB_SFD_INT16", box::TAB_SFD_INT16, Shape::Words, 0, 3100, false, false, 1000},
-    {"TAB_DDZ_LINKS", box::TAB_DDZ_LINKS, Shape::Rows, 32, 1100, true, true},
-    {"TAB_DDZ_RECHTS", box::TAB_DDZ_RECHTS, Shape::Rows, 32, 1200, true, true},
-    {"PARAMETERS", box::PARAMETERS, Shape::Rows, 1, 1250, false, false},
-    {"TAB_DZI", box::TAB_DZI, Shape::Words, 0, 1300, true, false},
-    {"TAB_DKI", box::TAB_DKI, Shape::Words, 0, 1400, true, false},
-    {"TAB_MTI", box::TAB_MTI, Shape::Words, 0, 1500, true, false},
-    {"TAB_LTI", box::TAB_LTI, Shape::Words, 0, 1600, true, false},
-    {"TAB_LDI", box::TAB_LDI, Shape::Words, 0, 1700, true, false},
-    {"TAB_TDI", box::TAB_TDI, Shape::Words, 0, 1800, true, false},
-    {"TAB_LAI", box::TAB_LAI, Shape::Words, 0, 1900, true, false},
-    {"TAB_RES", box::TAB_RES, Shape::Words, 0, 2000, true, false},
+constexpr std::array<TableCodes, kTables.size()> kTableCodes{{
+    {100, true, 100},   {200, true, 200},   {300, true, 300},   {400, true, 400},   {500, true, 500},
+    {600, true, 600},   {700, true, 700},   {800, true, 800},   {900, true, 900},   {1000, true, 1000},
+    {3200, false, 1000}, {3100, false, 1000}, {1100, true, 1100}, {1200, true, 1200}, {1250, false, 1250},
+    {1300, true, 1300}, {1400, true, 1400}, {1500, true, 1500}, {1600, true, 1600}, {1700, true, 1700},
+    {1800, true, 1800}, {1900, true, 1900}, {2000, true, 2000},
 }};
-constexpr std::size_t kTableCount = 23;
 
 struct TextSpec {
     TextTable table;
@@ -161,10 +136,10 @@ bool readList(const platform::IniFile& file, std::string_view section, std::stri
     return taken == count;
 }
 
-bool readTable(const platform::IniFile& file, const TableSpec& t, CMorvexDoc& doc, ReadCounters& counters)
+bool readTable(const platform::IniFile& file, const TableInfo& t, CMorvexDoc& doc, ReadCounters& counters)
 {
     switch (t.shape) {
-    case Shape::Rows: {
+    case TableShape::Rows: {
         const auto bytes = doc.BoxSpan(t.address, static_cast<std::size_t>(t.rows) * kRowValues);
         for (int r = 0; r < t.rows; ++r) {
             // Memory row r is stored under the key 32 - r: the top row last.
@@ -175,12 +150,12 @@ bool readTable(const platform::IniFile& file, const TableSpec& t, CMorvexDoc& do
         }
         return true;
     }
-    case Shape::LeftRight: {
+    case TableShape::LeftRight: {
         const auto bytes = doc.BoxSpan(t.address, 2 * kListValues);
         return readList(file, t.section, "LI", bytes.data(), kListValues, false, counters) &&
                readList(file, t.section, "RE", bytes.data() + kListValues, kListValues, false, counters);
     }
-    case Shape::Words: {
+    case TableShape::Words: {
         std::array<uint8_t, kListValues> high{};
         std::array<uint8_t, kListValues> low{};
         const bool highOk = readList(file, t.section, "HI", high.data(), kListValues, false, counters);
@@ -197,26 +172,26 @@ bool readTable(const platform::IniFile& file, const TableSpec& t, CMorvexDoc& do
     return false;
 }
 
-void writeTable(platform::IniFile& file, const TableSpec& t, const CMorvexDoc& doc, bool& ok)
+void writeTable(platform::IniFile& file, const TableInfo& t, const CMorvexDoc& doc, bool& ok)
 {
     auto put = [&](const std::string& key, std::span<const uint8_t> bytes) {
         ok = ok && file.setString(t.section, key, numberList(bytes));
     };
     switch (t.shape) {
-    case Shape::Rows: {
+    case TableShape::Rows: {
         const auto bytes = doc.BoxSpan(t.address, static_cast<std::size_t>(t.rows) * kRowValues);
         for (int r = 0; r < t.rows; ++r) {
             put(twoDigits(32 - r), bytes.subspan(static_cast<std::size_t>(r) * kRowValues, kRowValues));
         }
         break;
     }
-    case Shape::LeftRight: {
+    case TableShape::LeftRight: {
         const auto bytes = doc.BoxSpan(t.address, 2 * kListValues);
         put("LI", bytes.first(kListValues));
         put("RE", bytes.subspan(kListValues, kListValues));
         break;
     }
-    case Shape::Words: {
+    case TableShape::Words: {
         const auto bytes = doc.BoxSpan(t.address, 2 * kListValues);
         std::array<uint8_t, kListValues> high{};
         std::array<uint8_t, kListValues> low{};
@@ -438,11 +413,11 @@ bool ReadDataFile(const platform::IniFile& file, CMorvexDoc& doc)
         return ok;
     };
 
-    for (std::size_t i = 0; i < kTableCount; ++i) {
-        const TableSpec& t = kTables[i];
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
+        const TableInfo& t = kTables[i];
         if (!readTable(file, t, doc, counters)) {
-            doc.SetFileErrorCode(t.readCode);
-            if (t.endsRead) {
+            doc.SetFileErrorCode(kTableCodes[i].read);
+            if (kTableCodes[i].endsRead) {
                 log().warning("data file: section " + std::string(t.section) + " unreadable");
                 return finish(false);
             }
@@ -481,12 +456,11 @@ bool WriteDataFile(platform::IniFile& file, CMorvexDoc& doc, platform::OleDateTi
     }
     writeComment(file, doc);
 
-    for (std::size_t i = 0; i < kTableCount; ++i) {
-        const TableSpec& t = kTables[i];
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
         bool ok = true;
-        writeTable(file, t, doc, ok);
+        writeTable(file, kTables[i], doc, ok);
         if (!ok) {
-            doc.SetFileErrorCode(t.writeCode != 0 ? t.writeCode : t.readCode);
+            doc.SetFileErrorCode(kTableCodes[i].write);
             return false;
         }
     }

@@ -28,7 +28,10 @@ constexpr double kNoTimePart = 1e-12;
 // so that a whole second stored a hair below its value is not truncated.
 constexpr double kTruncationCompensation = 1e-11;
 
-bool isLeapYear(long long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeapYear(long long y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(long long year, int month)
 {
@@ -78,8 +81,8 @@ static_assert(kOleEpoch == -25569);
 bool validParts(const OleDateParts& p)
 {
     return p.year >= kMinYear && p.year <= kMaxYear && p.month >= 1 && p.month <= 12 && p.day >= 1 &&
-           p.day <= daysInMonth(p.year, p.month) && p.hour >= 0 && p.hour <= 23 && p.minute >= 0 &&
-           p.minute <= 59 && p.second >= 0 && p.second <= 59;
+           p.day <= daysInMonth(p.year, p.month) && p.hour >= 0 && p.hour <= 23 && p.minute >= 0 && p.minute <= 59 &&
+           p.second >= 0 && p.second <= 59;
 }
 
 void appendTwoDigits(std::string& out, int value)
@@ -88,8 +91,14 @@ void appendTwoDigits(std::string& out, int value)
     out += static_cast<char>('0' + value % 10);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Splits at `separator` into exactly `min`..`max` fields, each of 1 to
 // maxDigits[i] decimal digits and nothing else.
@@ -304,7 +313,7 @@ OleDateTime parseGermanDate(std::string_view text)
         ok = parseDatePart(tokens[0], parts) && parseTimePart(tokens[1], parts);
     } else if (count == 1) {
         ok = tokens[0].find(':') != std::string_view::npos ? parseTimePart(tokens[0], parts)
-                                                            : parseDatePart(tokens[0], parts);
+                                                           : parseDatePart(tokens[0], parts);
     }
     return ok ? OleDateTime::fromParts(parts) : OleDateTime::invalid();
 }

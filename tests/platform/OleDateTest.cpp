@@ -29,10 +29,16 @@ OleDateTime fromParts(int year, int month, int day, int hour = 0, int minute = 0
     return OleDateTime::fromParts(parts(year, month, day, hour, minute, second));
 }
 
-std::string format(double days) { return formatGermanDate(OleDateTime::fromDays(days)); }
+std::string format(double days)
+{
+    return formatGermanDate(OleDateTime::fromDays(days));
+}
 
 // Seconds of the day as a fraction, the way the tests spell times.
-double timeOfDay(int hour, int minute, double second) { return (hour * 3600 + minute * 60 + second) / 86400.0; }
+double timeOfDay(int hour, int minute, double second)
+{
+    return (hour * 3600 + minute * 60 + second) / 86400.0;
+}
 
 TEST(OleDateParts, KnownDayNumbers)
 {
@@ -112,6 +118,11 @@ TEST(OleDateParts, RoundsToTheNearestSecond)
     // Before 1899 the next calendar day is still later: 29.12.1899 23:59:59.6
     // (-1.99999537) becomes 30.12.1899 00:00:00.
     EXPECT_EQ(OleDateTime::fromDays(-1.0 - timeOfDay(23, 59, 59.6)).toParts(), parts(1899, 12, 30));
+    // VariantTimeToSystemTime adds 1e-11 days (0.86 microseconds) before
+    // breaking down, so a hair below the half second already rounds up.
+    const double half = timeOfDay(13, 45, 7.5);
+    EXPECT_EQ(OleDateTime::fromDays(half - 0.5e-6 / 86400.0).toParts(), parts(1899, 12, 30, 13, 45, 8));
+    EXPECT_EQ(OleDateTime::fromDays(half - 2e-6 / 86400.0).toParts(), parts(1899, 12, 30, 13, 45, 7));
     // A whole second stored a hair below its value is not cut to the one before.
     EXPECT_EQ(OleDateTime::fromDays(std::nextafter(timeOfDay(0, 0, 1), 0.0)).toParts(), parts(1899, 12, 30, 0, 0, 1));
 }
@@ -240,14 +251,53 @@ TEST(OleDateParse, TwoDigitYears)
 
 TEST(OleDateParse, Rejections)
 {
-    for (const char* text : {"", "   ", "abc", "x24.12.2025", "31.02.2025", "29.02.2025", "29.02.1900", "31.04.2025",
-                             "00.12.2025", "24.00.2025", "24.13.2025", "25:00:00", "24:00", "13:60", "13:45:60",
-                             "24.12.2025 25:00:00", "24.12.10000", "24.12.2025.", "24.12.", "24.12", ".12.2025",
-                             "24..2025", "24/12/2025", "2025-12-24", "12.24.2025", "24.12.2025 13:45:07 x",
-                             "13:45:07 24.12.2025", "24.12.2025 13", "24.12.2025 13:", "13:45:07:01", ":45",
-                             "123.12.2025", "2025.12.24", "24.123.2025", "24.12.20251", "24.12.2025 013:45", "13:045",
-                             "+24.12.2025", "-1.1.2025", "24. 12.2025", "24.12.2025,13:45:07", "24.12.2025T13:45:07",
-                             "Dez 24 2025", "24. Dezember 2025", "1:30 PM", "13:45:07.5", "13.45.07"}) {
+    for (const char* text : {"",
+                             "   ",
+                             "abc",
+                             "x24.12.2025",
+                             "31.02.2025",
+                             "29.02.2025",
+                             "29.02.1900",
+                             "31.04.2025",
+                             "00.12.2025",
+                             "24.00.2025",
+                             "24.13.2025",
+                             "25:00:00",
+                             "24:00",
+                             "13:60",
+                             "13:45:60",
+                             "24.12.2025 25:00:00",
+                             "24.12.10000",
+                             "24.12.2025.",
+                             "24.12.",
+                             "24.12",
+                             ".12.2025",
+                             "24..2025",
+                             "24/12/2025",
+                             "2025-12-24",
+                             "12.24.2025",
+                             "24.12.2025 13:45:07 x",
+                             "13:45:07 24.12.2025",
+                             "24.12.2025 13",
+                             "24.12.2025 13:",
+                             "13:45:07:01",
+                             ":45",
+                             "123.12.2025",
+                             "2025.12.24",
+                             "24.123.2025",
+                             "24.12.20251",
+                             "24.12.2025 013:45",
+                             "13:045",
+                             "+24.12.2025",
+                             "-1.1.2025",
+                             "24. 12.2025",
+                             "24.12.2025,13:45:07",
+                             "24.12.2025T13:45:07",
+                             "Dez 24 2025",
+                             "24. Dezember 2025",
+                             "1:30 PM",
+                             "13:45:07.5",
+                             "13.45.07"}) {
         EXPECT_EQ(parseGermanDate(text), OleDateTime::invalid()) << '"' << text << '"';
     }
 }
@@ -285,10 +335,10 @@ TEST(OleDateRoundTrip, EdgesAndSpecialCases)
     expectRoundTrip(parts(100, 1, 1, 23, 59, 59));
     expectRoundTrip(parts(9999, 12, 31));
     expectRoundTrip(parts(9999, 12, 31, 23, 59, 59));
-    expectRoundTrip(parts(1899, 12, 30));               // "00:00:00"
-    expectRoundTrip(parts(1899, 12, 30, 0, 0, 1));      // time only
-    expectRoundTrip(parts(1899, 12, 30, 23, 59, 59));   // time only
-    expectRoundTrip(parts(1899, 12, 29, 23, 59, 59));   // first day before 0
+    expectRoundTrip(parts(1899, 12, 30));             // "00:00:00"
+    expectRoundTrip(parts(1899, 12, 30, 0, 0, 1));    // time only
+    expectRoundTrip(parts(1899, 12, 30, 23, 59, 59)); // time only
+    expectRoundTrip(parts(1899, 12, 29, 23, 59, 59)); // first day before 0
     expectRoundTrip(parts(1899, 12, 31, 0, 0, 1));
     expectRoundTrip(parts(1765, 4, 24, 5, 45, 36));
     expectRoundTrip(parts(2024, 2, 29, 12, 0, 0));

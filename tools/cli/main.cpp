@@ -1,13 +1,11 @@
 // morvex-cli: the command-line face of the editor's own code, for scripts,
 // tests and tuners who keep their tunes in version control.
 
-#include "document/AppCore.h"
-#include "document/MorvexDoc.h"
-#include "platform/Encoding.h"
+#include "Commands.h"
+
 #include "platform/ProgramFolder.h"
 
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -15,65 +13,25 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
 void printUsage(std::FILE* to)
 {
-    std::fputs("usage: morvex-cli [--program-dir DIR] [--language CODE] <command>\n"
+    std::fputs("usage: morvex-cli [--program-dir DIR] [--language CODE] <command> [arguments]\n"
                "\n"
                "commands:\n"
-               "  summary   show the axes, parameters and names of a new parameter set\n"
+               "  summary                          axes, parameters and names of a new parameter set\n"
+               "  new OUT.M60                      write a new default parameter set\n"
+               "  dump FILE.M60                    print the whole parameter set as one JSON object\n"
+               "  resave FILE.M60                  open and save in place (corrections applied)\n"
+               "  diff A.M60 B.M60                 list every differing cell; exit 0 identical, 1 different,\n"
+               "                                   2 trouble\n"
+               "  export-csv FILE.M60 TABLE [OUT]  one table as CSV (TABLE is the section name, e.g.\n"
+               "                                   TAB_DDD_LINKS, TAB_MTD, TAB_DZI, TAB_TXT_SFI1)\n"
+               "  import-csv FILE.M60 TABLE IN     replace one table from CSV and save in place\n"
                "\n"
-               "The installation (CNF, DATA, HELP, libadapt.so) is the folder of this\n"
-               "program unless --program-dir names another.\n",
+               "Exit status: 0 success, 1 data-file failure (message on stderr), 2 usage error.\n"
+               "The installation (CNF, DATA, HELP, libadapt.so) is the folder of this program\n"
+               "unless --program-dir names another.\n",
                to);
-}
-
-std::string utf8(std::string_view fileText) { return platform::cp1252ToUtf8(fileText); }
-
-void printSummary(const morvex::CAppCore& core, const morvex::CMorvexDoc& doc)
-{
-    using morvex::Channel;
-    using morvex::IndexTable;
-    const morvex::CLabels& labels = core.labels();
-    std::cout << "New parameter set (installation " << core.paths().program.string() << ")\n\n";
-
-    struct Axis {
-        IndexTable table;
-        Channel channel;
-    };
-    const Axis axes[] = {{IndexTable::DZI, Channel::Revolutions},      {IndexTable::DKI, Channel::ThrottlePosition},
-                         {IndexTable::MTI, Channel::MotorTemperature}, {IndexTable::LTI, Channel::AirTemperature},
-                         {IndexTable::LDI, Channel::AirPressure},      {IndexTable::TDI, Channel::TurboPressure},
-                         {IndexTable::LAI, Channel::Lambda}};
-    for (const Axis& axis : axes) {
-        const auto& info = morvex::indexTableInfo(axis.table);
-        std::cout << info.section << "  " << utf8(labels.label(axis.channel)) << " ["
-                  << utf8(labels.unit(axis.channel)) << "]\n  values:";
-        for (int i = 0; i < info.defaultPoints; ++i) {
-            std::cout << ' ' << doc.IndexText(axis.table, i);
-        }
-        std::cout << "\n  words: ";
-        for (int i = 0; i < info.defaultPoints; ++i) {
-            std::cout << ' ' << doc.GetWord(info.address, i);
-        }
-        std::cout << "\n";
-    }
-
-    const uint8_t* params = doc.GetBoxData(morvex::box::PARAMETERS);
-    std::cout << "\nPARAMETERS  teeth " << int{params[0]} << ", static ignition point " << int{params[1]} << "\n";
-
-    const morvex::TextTable tables[] = {morvex::TextTable::SFI1, morvex::TextTable::SFI2, morvex::TextTable::EX,
-                                        morvex::TextTable::EX2};
-    for (morvex::TextTable t : tables) {
-        std::cout << morvex::kTextTableSections[static_cast<std::size_t>(t)] << ":";
-        for (int i = 0; i < 8; ++i) {
-            std::cout << " \"" << utf8(doc.Text(t, i)) << '"';
-        }
-        std::cout << " ...\n";
-    }
 }
 
 } // namespace
@@ -82,7 +40,7 @@ int main(int argc, char** argv)
 {
     std::filesystem::path programDir = platform::programFolder();
     std::string language = "en";
-    std::vector<std::string_view> args;
+    std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--program-dir" && i + 1 < argc) {
@@ -91,24 +49,52 @@ int main(int argc, char** argv)
             language = argv[++i];
         } else if (arg == "-h" || arg == "--help") {
             printUsage(stdout);
-            return kExitOk;
+            return cli::kExitOk;
         } else {
-            args.push_back(arg);
+            args.emplace_back(arg);
         }
     }
-    if (args.size() != 1 || args[0] != "summary") {
+    auto usage = [] {
         printUsage(stderr);
-        return kExitUsage;
+        return cli::kExitUsage;
+    };
+    if (args.empty()) {
+        return usage();
+    }
+    const std::string& command = args[0];
+    const std::size_t n = args.size() - 1;
+    const bool known = (command == "summary" && n == 0) || ((command == "new" || command == "dump" ||
+                                                             command == "resave") && n == 1) ||
+                       (command == "diff" && n == 2) || (command == "export-csv" && (n == 2 || n == 3)) ||
+                       (command == "import-csv" && n == 3);
+    if (!known) {
+        return usage();
     }
 
     morvex::CAppCore core;
     std::string message;
     if (!core.Start(programDir, language, message)) {
         std::cerr << message << "\n";
-        return kExitFailure;
+        return cli::kExitFailure;
     }
-    morvex::CMorvexDoc doc(core.adapt(), core.limits(), core.info(), core.paths().premapFile());
-    doc.OnNewDocument();
-    printSummary(core, doc);
-    return kExitOk;
+    const cli::Context ctx{core, std::cout, std::cerr};
+    if (command == "summary") {
+        return cli::summary(ctx);
+    }
+    if (command == "new") {
+        return cli::newFile(ctx, args[1]);
+    }
+    if (command == "dump") {
+        return cli::dump(ctx, args[1]);
+    }
+    if (command == "resave") {
+        return cli::resave(ctx, args[1]);
+    }
+    if (command == "diff") {
+        return cli::diff(ctx, args[1], args[2]);
+    }
+    if (command == "export-csv") {
+        return cli::exportCsv(ctx, args[1], args[2], n == 3 ? std::filesystem::path(args[3]) : "");
+    }
+    return cli::importCsv(ctx, args[1], args[2], args[3]);
 }

@@ -17,6 +17,7 @@
 #include "document/Limits.h"
 #include "document/MorvexDoc.h"
 #include "platform/IniFile.h"
+#include "platform/Log.h"
 #include "platform/OleDate.h"
 #include "platform/ProgramFolder.h"
 
@@ -111,6 +112,13 @@ void checkRoundTrip(const morvex::CMorvexDoc& first, const morvex::CMorvexDoc& s
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
 {
+    // The reader's warnings about damaged sections would flood the output;
+    // errors (a programming fault) still show.
+    platform::setLogSink([](const platform::LogCategory& category, platform::LogLevel level, std::string_view text) {
+        if (level == platform::LogLevel::Error) {
+            std::fprintf(stderr, "%s: error: %.*s\n", category.name(), static_cast<int>(text.size()), text.data());
+        }
+    });
     setup = new Setup;
     const std::filesystem::path dir = programDir();
     if (setup->adapt.BindFromProgramFolder(dir) != morvex::AdaptLibrary::Status::Bound) {
