@@ -22,6 +22,7 @@ const std::array<const char*, 30> kKeys{"0.700", "0.725", "0.750", "0.775", "0.8
 std::vector<std::string> fallingBy20()
 {
     std::vector<std::string> values;
+    values.reserve(30);
     for (int i = 0; i < 30; ++i) {
         values.push_back(std::to_string(900 - 20 * i));
     }

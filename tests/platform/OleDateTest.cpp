@@ -139,7 +139,8 @@ TEST(OleDateParts, EveryDayOfTheRangeFollowsTheCalendar)
     };
     OleDateParts p = parts(100, 1, 1);
     int failures = 0;
-    for (double day = -657434.0; day <= 2958465.0 && failures < 5; day += 1.0) {
+    for (long n = -657434; n <= 2958465 && failures < 5; ++n) {
+        const double day = static_cast<double>(n);
         const OleDateTime d = OleDateTime::fromParts(p);
         const std::optional<OleDateParts> back = OleDateTime::fromDays(day).toParts();
         if (d != OleDateTime::fromDays(day) || back != p) {
@@ -316,7 +317,8 @@ void expectRoundTrip(const OleDateParts& p)
 TEST(OleDateRoundTrip, AcrossTheRange)
 {
     int step = 0;
-    for (double day = -657434.0; day <= 2958465.0; day += 37.0) {
+    for (long n = -657434; n <= 2958465; n += 37) {
+        const double day = static_cast<double>(n);
         OleDateParts p = *OleDateTime::fromDays(day).toParts();
         const int second = (step++ * 7919) % 86400; // spread over the day, midnight included
         p.hour = second / 3600;
