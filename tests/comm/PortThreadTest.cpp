@@ -1,0 +1,241 @@
+#include "FakeBox.h"
+#include "RecordingTarget.h"
+
+#include "comm/PortCodes.h"
+#include "comm/PortThread.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <thread>
+
+namespace morvex::test {
+namespace {
+
+using namespace comm;
+
+class PortThread : public ::testing::Test {
+protected:
+    PortThread()
+    {
+        auto line = std::make_unique<FakeBox>();
+        box = line.get();
+        worker = std::make_unique<CPortThread>(std::move(line), frame);
+        worker->Configure("fake", {}, {});
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<uint8_t>(i * 7 % 251);
+        }
+    }
+    ~PortThread() override
+    {
+        if (worker) {
+            worker->Stop();
+        }
+    }
+
+    TransferJob fuelJob(uint8_t command)
+    {
+        return {command, &view, 501, image.data(), nullptr, 0, 256, 512, variant::FuelMap};
+    }
+
+    std::array<uint8_t, 0x28C0> image{};
+    RecordingTarget frame;
+    RecordingTarget view;
+    FakeBox* box = nullptr; // owned by the worker
+    std::unique_ptr<CPortThread> worker;
+};
+
+TEST_F(PortThread, SendsAWholeMapAndReportsEveryValue)
+{
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    ASSERT_TRUE(frame.waitFor(PT_WRITE_DONE));
+    EXPECT_EQ(frame.count(PT_VALUE_WRITTEN), 512u);
+    EXPECT_EQ(view.count(PT_VALUE_WRITTEN), 512u);
+    EXPECT_EQ(view.count(PT_WRITE_DONE), 1u);
+    EXPECT_EQ(frame.count(PT_ABORTED), 0u);
+    // The view was asked synchronously before anything went out.
+    ASSERT_FALSE(view.all().empty());
+    EXPECT_TRUE(view.all().front().sent);
+    EXPECT_EQ(view.all().front().wParam, PT_SEND_STARTED);
+    // Rows 16..31 of both maps at line addresses 0..511.
+    EXPECT_EQ(box->memory[0], image[256]);
+    EXPECT_EQ(box->memory[255], image[511]);
+    EXPECT_EQ(box->memory[256], image[768]);
+    EXPECT_EQ(box->memory[511], image[1023]);
+    EXPECT_EQ(box->writes.size(), 512u);
+    EXPECT_TRUE(worker->Stop());
+    EXPECT_FALSE(worker->PortOpen());
+    EXPECT_EQ(frame.count(PT_THREAD_ENDED), 1u);
+}
+
+TEST_F(PortThread, FailedValueIsReportedPurgedAndRetried)
+{
+    box->wrongEchoes = 2;
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    ASSERT_TRUE(frame.waitFor(PT_WRITE_DONE));
+    EXPECT_EQ(frame.params(PT_WRITE_FAILED), (std::vector<intptr_t>{PTERR_CONFIRM, PTERR_CONFIRM}));
+    EXPECT_EQ(view.params(PT_WRITE_FAILED), (std::vector<intptr_t>{0, 0})); // the value index
+    EXPECT_EQ(box->purges, 2);
+    EXPECT_EQ(box->writes.size(), 512u);
+    EXPECT_EQ(box->memory[0], image[256]);
+}
+
+TEST_F(PortThread, ReceiveStoresIntoTheImage)
+{
+    for (std::size_t i = 0; i < 512; ++i) {
+        box->memory[i] = static_cast<uint8_t>(200 - i % 200);
+    }
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Receive, {fuelJob(CMD_READ)}));
+    ASSERT_TRUE(frame.waitFor(PT_READ_DONE));
+    EXPECT_EQ(frame.count(PT_VALUE_READ), 512u);
+    EXPECT_EQ(image[256], box->memory[0]);
+    EXPECT_EQ(image[1023], box->memory[511]);
+    EXPECT_EQ(image[0], 0); // rows 0..15 are not part of the box
+}
+
+TEST_F(PortThread, ViewCanRefuseAndNothingIsSent)
+{
+    view.answer = 1;
+    ASSERT_TRUE(worker->Create());
+    EXPECT_FALSE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    EXPECT_EQ(box->bytesSeen, 0);
+    EXPECT_EQ(frame.count(PT_SEND_STARTED), 0u);
+}
+
+TEST_F(PortThread, OccupiedPortIsReported)
+{
+    box->refuseOpen = true;
+    ASSERT_TRUE(worker->Create());
+    EXPECT_FALSE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    const auto messages = frame.all();
+    const auto error = std::find_if(messages.begin(), messages.end(),
+                                    [](const Message& m) { return m.message == WM_PORT_ERROR; });
+    ASSERT_NE(error, messages.end());
+    EXPECT_EQ(error->wParam, PTERR_OPEN);
+    EXPECT_EQ(error->lParam, kErrorAccessDenied);
+}
+
+TEST_F(PortThread, CancelEndsASilentTransfer)
+{
+    box->silent = true;
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE), fuelJob(CMD_WRITE)}));
+    ASSERT_TRUE(frame.waitFor(PT_WRITE_FAILED));
+    ASSERT_FALSE(frame.params(PT_WRITE_FAILED).empty());
+    EXPECT_EQ(frame.params(PT_WRITE_FAILED).front(), PTERR_READ);
+    worker->Cancel();
+    ASSERT_TRUE(frame.waitFor(PT_ABORTED));
+    EXPECT_EQ(frame.params(PT_ABORTED), (std::vector<intptr_t>{PTERR_CANCELED}));
+    EXPECT_EQ(view.count(PT_ABORTED), 2u); // both jobs' owners
+    EXPECT_EQ(worker->LastReason(), PTERR_CANCELED);
+    EXPECT_TRUE(worker->Stop());
+}
+
+TEST_F(PortThread, StopEndsARunningListPromptly)
+{
+    box->silent = true;
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    ASSERT_TRUE(frame.waitFor(PT_WRITE_FAILED));
+    EXPECT_TRUE(worker->Stop());
+    EXPECT_EQ(frame.params(PT_ABORTED), (std::vector<intptr_t>{PTERR_CANCELED}));
+    EXPECT_FALSE(worker->PortOpen());
+}
+
+TEST_F(PortThread, JobListReportsNextJobAndDone)
+{
+    ASSERT_TRUE(worker->Create());
+    InfoBytes info;
+    info.timeStamp = {1, 2, 3, 4, 5, 6, 7, 8};
+    TransferJob stamp{CMD_WRITE, &view, 503, nullptr, nullptr, 0, 0, 8, variant::TimeStamp};
+    stamp.info = &info;
+    TransferJob ignition{CMD_WRITE, &view, 503, image.data() + 0x6C0, image.data() + 0x680, 512, 256, 514,
+                         variant::IgnitionMap};
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {stamp, ignition}));
+    ASSERT_TRUE(frame.waitFor(PT_WRITE_DONE));
+    EXPECT_EQ(frame.params(PT_NEXT_JOB), (std::vector<intptr_t>{503}));
+    EXPECT_EQ(frame.count(PT_VALUE_WRITTEN), 8u + 514);
+    EXPECT_EQ(box->memory[1664], 1);
+    EXPECT_EQ(box->memory[1671], 8);
+    EXPECT_EQ(box->memory[1200], image[0x680]);
+    EXPECT_EQ(box->memory[1201], image[0x681]);
+    EXPECT_EQ(box->memory[1023], image[0x8C0 + 511]);
+}
+
+TEST_F(PortThread, NamesReadAs255AreEmpty)
+{
+    std::fill(box->memory.begin() + 1280, box->memory.begin() + 1408, uint8_t{255});
+    box->memory[1280] = 'L';
+    NameBytes names{};
+    names.fill('x');
+    TransferJob index{CMD_READ, &view, 505, image.data() + 0xAC0, nullptr, 0, 0, 208, variant::IndexTables};
+    index.names = &names;
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Receive, {index}));
+    ASSERT_TRUE(frame.waitFor(PT_READ_DONE));
+    EXPECT_EQ(names[0], 'L');
+    EXPECT_EQ(names[1], 0);
+    EXPECT_EQ(names[127], 0);
+}
+
+TEST_F(PortThread, OnlineQueriesAndQueuedWrites)
+{
+    RecordingTarget record;
+    RecordingTarget map;
+    std::vector<TransferJob> jobs{
+        {CMD_ONLINE, &view, 141, nullptr, nullptr, 0, 0, 0, variant::NotWalked},
+        {CMD_CARRIER, &record, 504, nullptr, nullptr, 0, 0, 0, variant::NotWalked},
+        {CMD_READ, &map, 501, nullptr, nullptr, 0, 0, 0, variant::FuelMap},
+    };
+    // Changing the same cell twice before the worker writes it leaves one
+    // queued entry with the last value.
+    ASSERT_TRUE(worker->QueueValue({140, 1024, 37, 30}));
+    ASSERT_TRUE(worker->QueueValue({140, 1024, 38, 37}));
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Online, jobs));
+    ASSERT_TRUE(frame.waitFor(PT_LIVE_VALUE));
+    ASSERT_TRUE(worker->QueueValue({140, 1030, 5, 4}));
+    while (view.count(PT_LIVE_VALUE) < 40) {
+        ASSERT_TRUE(view.waitFor(PT_LIVE_VALUE));
+        std::this_thread::yield();
+    }
+    worker->Cancel();
+    ASSERT_TRUE(frame.waitFor(PT_ONLINE_ENDED));
+    EXPECT_EQ(box->memory[1024], 38);
+    EXPECT_EQ(box->memory[1030], 5);
+    EXPECT_EQ(std::count_if(box->writes.begin(), box->writes.end(),
+                            [](const auto& w) { return w.first == 1024; }),
+              1);
+    // The live values: command / raw to the online view, command / cell to the maps.
+    const auto live = view.params(PT_LIVE_VALUE);
+    EXPECT_EQ(live[0], 130 | ((256 + 130) << 16));
+    EXPECT_EQ(map.params(PT_LIVE_VALUE)[0], 130 | (17 << 16));
+    EXPECT_EQ(record.params(PT_LIVE_VALUE)[0], 150 | ((256 + 130) << 16));
+    EXPECT_EQ(record.params(PT_LIVE_VALUE)[1], 130 | (17 << 16));
+    EXPECT_TRUE(worker->TakePendingValues().empty());
+}
+
+TEST_F(PortThread, SwitchingOffWritesWhatIsStillQueued)
+{
+    box->silent = true; // every query fails, the loop goes on
+    std::vector<TransferJob> jobs{{CMD_ONLINE, &view, 141, nullptr, nullptr, 0, 0, 0, variant::NotWalked}};
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Online, jobs));
+    ASSERT_TRUE(frame.waitFor(PT_LIVE_FAILED));
+    EXPECT_EQ(frame.params(PT_LIVE_FAILED).front(), PTERR_READ);
+    EXPECT_GE(view.count(PT_LIVE_FAILED), 1u);
+    // The queued write fails on the silent line: online mode ends by failure
+    // and the value stays for the frame's warning.
+    ASSERT_TRUE(worker->QueueValue({140, 1100, 9, 8}));
+    ASSERT_TRUE(frame.waitFor(PT_ABORTED));
+    EXPECT_EQ(frame.params(PT_ABORTED), (std::vector<intptr_t>{PTERR_READ}));
+    const auto pending = worker->TakePendingValues();
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_EQ(pending[0].lineAddress, 1100);
+}
+
+} // namespace
+} // namespace morvex::test
