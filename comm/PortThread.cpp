@@ -192,8 +192,10 @@ void CPortThread::run()
     for (;;) {
         const int which = platform::Event::waitAny({&work_, &stop_}, kIdleWait);
         if (which == 0) {
+            log().debug("job list of " + std::to_string(jobs_.size()) + " jobs starts");
             postFrame(WM_PORT_NOTIFY, PT_JOBS_STARTED, 0);
             runJobList();
+            log().debug("job list ended");
         } else if (which == 1) {
             break;
         }

@@ -2,10 +2,12 @@
 // tests and tuners who keep their tunes in version control.
 
 #include "Commands.h"
+#include "Transfer.h"
 
 #include "platform/ProgramFolder.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -27,6 +29,16 @@ void printUsage(std::FILE* to)
                "  export-csv FILE.M60 TABLE [OUT]  one table as CSV (TABLE is the section name, e.g.\n"
                "                                   TAB_DDD_LINKS, TAB_MTD, TAB_DZI, TAB_TXT_SFI1)\n"
                "  import-csv FILE.M60 TABLE IN     replace one table from CSV and save in place\n"
+               "\n"
+               "box commands (over the serial line; progress on stderr):\n"
+               "  receive OUT.M60                  receive tables into a new parameter set\n"
+               "  send FILE.M60                    send tables of a parameter set\n"
+               "  online [--seconds S] [--set ADDRESS=VALUE ...]\n"
+               "                                   live values as JSON lines; --set writes a box byte\n"
+               "  info                             the box's info block as JSON\n"
+               "  diag COMMAND                     a diagnostic exchange (158..165) as JSON\n"
+               "  link options: --port PATH | --com N, --baud N (19200), --timeout MS (250),\n"
+               "                --what fuel|function|ignition|index|all (all)\n"
                "\n"
                "Exit status: 0 success, 1 data-file failure (message on stderr), 2 usage error.\n"
                "The installation (CNF, DATA, HELP, libadapt.so) is the folder of this program\n"
@@ -61,12 +73,23 @@ int main(int argc, char** argv)
     if (args.empty()) {
         return usage();
     }
-    const std::string& command = args[0];
+    const std::string command = args[0];
+    cli::LinkOptions link;
+    const bool boxCommand = command == "receive" || command == "send" || command == "online" || command == "info" ||
+                            command == "diag";
+    if (boxCommand) {
+        if (const auto error = cli::parseLinkOptions(args, link)) {
+            std::cerr << *error << "\n";
+            return cli::kExitUsage;
+        }
+    }
     const std::size_t n = args.size() - 1;
     const bool known = (command == "summary" && n == 0) || ((command == "new" || command == "dump" ||
                                                              command == "resave") && n == 1) ||
                        (command == "diff" && n == 2) || (command == "export-csv" && (n == 2 || n == 3)) ||
-                       (command == "import-csv" && n == 3);
+                       (command == "import-csv" && n == 3) ||
+                       ((command == "receive" || command == "send" || command == "diag") && n == 1) ||
+                       ((command == "online" || command == "info") && n == 0);
     if (!known) {
         return usage();
     }
@@ -96,5 +119,20 @@ int main(int argc, char** argv)
     if (command == "export-csv") {
         return cli::exportCsv(ctx, args[1], args[2], n == 3 ? std::filesystem::path(args[3]) : "");
     }
-    return cli::importCsv(ctx, args[1], args[2], args[3]);
+    if (command == "import-csv") {
+        return cli::importCsv(ctx, args[1], args[2], args[3]);
+    }
+    if (command == "receive") {
+        return cli::receive(ctx, link, args[1]);
+    }
+    if (command == "send") {
+        return cli::send(ctx, link, args[1]);
+    }
+    if (command == "online") {
+        return cli::online(ctx, link);
+    }
+    if (command == "info") {
+        return cli::info(ctx, link);
+    }
+    return cli::diag(ctx, link, std::atoi(args[1].c_str()));
 }
