@@ -112,7 +112,7 @@ uint8_t* CMorvexDoc::GetBoxData(BoxAddress address)
     const std::span<uint8_t> r = region(address);
     if (r.empty()) {
         log().error("GetBoxData: no table at address " + std::to_string(address));
-        assert(!"GetBoxData: address outside the box image and the records");
+        assert(false && "GetBoxData: address outside the box image and the records");
         return nullptr;
     }
     return r.data();
@@ -129,7 +129,7 @@ std::span<uint8_t> CMorvexDoc::BoxSpan(BoxAddress address, std::size_t length)
     if (r.empty() || r.size() < length) {
         log().error("BoxSpan: " + std::to_string(length) + " bytes at address " + std::to_string(address) +
                     " leave the image");
-        assert(!"BoxSpan: access outside the box image or record");
+        assert(false && "BoxSpan: access outside the box image or record");
         return {};
     }
     return r.first(length);
@@ -350,8 +350,8 @@ void CMorvexDoc::ComputeLambdaValues()
                  static_cast<float>(adapt_.BOX_TO_PC_Lambda(GetWord(box::LAMBDA_RECORD_RIGHT, k))));
     }
     for (int k = 0; k < kCells; ++k) {
-        const double left = GetFloat(box::LAMBDA_VALUES_LEFT, k);
-        const double right = GetFloat(box::LAMBDA_VALUES_RIGHT, k);
+        const auto left = static_cast<double>(GetFloat(box::LAMBDA_VALUES_LEFT, k));
+        const auto right = static_cast<double>(GetFloat(box::LAMBDA_VALUES_RIGHT, k));
         const double ratio = left == 0.0 ? right : right / left * 100.0;
         SetFloat(box::LAMBDA_RATIO, k, static_cast<float>(std::clamp(ratio, -500.0, 500.0)));
     }

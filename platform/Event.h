@@ -20,8 +20,15 @@ public:
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
 
+    // A timeout that never passes (INFINITE); any negative timeout means so.
+    static constexpr std::chrono::milliseconds kInfinite{-1};
+
     void set();
     void reset();
+
+    // WaitForSingleObject: true when the event is (or becomes) set within
+    // `timeout`, clearing it if auto-reset.
+    bool wait(std::chrono::milliseconds timeout);
 
     // WaitForMultipleObjects(any): the index of the first set event in
     // `events` (clearing it if auto-reset), or -1 when `timeout` passed.

@@ -290,7 +290,9 @@ std::string IniFile::getString(std::string_view section, std::string_view key, s
     if (const Line* line = findKeyLine(section, key)) {
         const std::string_view raw = line->raw;
         const std::string_view value = raw.substr(line->valueBegin, line->valueEnd - line->valueBegin);
-        return std::string(cut(withoutQuotes(value), maxChars));
+        const std::string_view text = cut(withoutQuotes(value), maxChars);
+        // The caller gets a C string, as from the Windows call: it ends at a NUL.
+        return std::string(text.substr(0, text.find('\0')));
     }
     while (!def.empty() && (def.back() == ' ' || def.back() == '\t'))
         def.remove_suffix(1);

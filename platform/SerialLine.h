@@ -40,8 +40,8 @@ int64_t oneByteWriteTimeoutMs(const SerialTimeouts& t);
 
 enum class OpenFailure {
     None,
-    NotFound,   // no such device ("not installed")
-    Occupied,   // held by another program
+    NotFound,    // no such device ("not installed")
+    Occupied,    // held by another program
     Unsupported, // e.g. a baud rate the line cannot do
     Other,
 };

@@ -287,6 +287,13 @@ TEST_F(DataFile, ValuesAreLimitedAndTextsCut)
     EXPECT_TRUE(doc->IsModified());
 }
 
+TEST_F(DataFile, TextsEndAtANul)
+{
+    auto doc = readText(replaced(newDocText(), "\r\n03=W 03\r\n", std::string("\r\n03=END\0\0GIP\r\n", 16)));
+    EXPECT_EQ(doc->Text(TextTable::EX, 2), "END");
+    EXPECT_EQ(doc->TextCutCounter(), 0u);
+}
+
 TEST_F(DataFile, CountsAreStoredInTwenties)
 {
     auto doc = newDoc();

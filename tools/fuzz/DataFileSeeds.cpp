@@ -34,10 +34,7 @@ public:
     explicit Random(uint32_t seed) : engine_(seed) {}
     int upTo(int max) { return static_cast<int>(engine_() % static_cast<uint32_t>(max + 1)); }
     uint8_t byte(int max = 255) { return static_cast<uint8_t>(upTo(max)); }
-    float between(float low, float high)
-    {
-        return low + (high - low) * static_cast<float>(upTo(10000)) / 10000.0f;
-    }
+    float between(float low, float high) { return low + (high - low) * static_cast<float>(upTo(10000)) / 10000.0f; }
 
 private:
     std::mt19937 engine_;
@@ -80,6 +77,12 @@ void fillTables(CMorvexDoc& doc, Random& random)
         for (uint8_t& b : doc.BoxSpan(map, kMapBytes)) {
             b = random.byte(kMaxMapValue);
         }
+    }
+    // Between PARAMETERS (one row) and the ignition maps lies memory that no
+    // file stores.
+    for (uint8_t& b :
+         doc.BoxSpan(box::PARAMETERS + 16, static_cast<std::size_t>(box::TAB_DDZ_LINKS - box::PARAMETERS - 16))) {
+        b = 0;
     }
     doc.ConvertIndexTables();
     for (int t = 0; t < kTextTableCount; ++t) {

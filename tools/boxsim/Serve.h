@@ -1,0 +1,37 @@
+#pragma once
+
+// Runs a simulated box on a byte line: hands incoming bytes to the box with
+// the time they came, puts the box's bytes on the line when they are due,
+// and sleeps in between.
+
+#include "tools/boxsim/BoxSim.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace boxsim {
+
+class LineTransport {
+public:
+    enum class Wait {
+        Ready,    // bytes came in, or the deadline passed
+        LineDown, // no one holds the other end any more
+        Stop,     // the simulator is to end
+    };
+
+    virtual ~LineTransport() = default;
+
+    // The box's clock.
+    virtual Nanos now() = 0;
+    // Waits until bytes come in (appended to `in`), the deadline passes
+    // (none: no deadline), the line goes down, or the simulator is to stop.
+    virtual Wait wait(std::optional<Nanos> deadline, std::vector<uint8_t>& in) = 0;
+    // Puts one byte on the line; false when the line is down.
+    virtual bool write(uint8_t byte) = 0;
+};
+
+// Serves until the transport says stop.
+void Serve(BoxSim& sim, LineTransport& line);
+
+} // namespace boxsim
