@@ -11,8 +11,10 @@
 #include "platform/OleDate.h"
 #include "platform/PortNumbering.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <iostream>
@@ -69,6 +71,12 @@ private:
     MessageQueue& queue_;
 };
 
+// Ctrl+C cancels the transfer the way Esc does in the editor: the worker
+// stops at its next check and the port is closed properly.
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) { interrupted = true; }
+
 uint32_t tickMs()
 {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -109,17 +117,22 @@ public:
         bool done = false;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
         bool cancelled = false;
+        interrupted = false;
+        const auto previous = std::signal(SIGINT, onInterrupt);
         for (;;) {
-            const auto until = !started ? std::chrono::steady_clock::now()
-                               : op == OperationId::Online && !cancelled ? deadline
-                                                                         : std::chrono::steady_clock::now() + std::chrono::hours(1);
+            const auto now = std::chrono::steady_clock::now();
+            const auto tick = now + std::chrono::milliseconds(100);
+            const auto until = !started ? now : op == OperationId::Online && !cancelled ? std::min(deadline, tick) : tick;
             const std::optional<Posted> p = queue_.pop(until);
-            if (!p) {
-                if (!started) {
-                    break;
-                }
-                worker_->Cancel(); // online time is up
+            if (!p && !started) {
+                break;
+            }
+            const bool timeUp = op == OperationId::Online && std::chrono::steady_clock::now() >= deadline;
+            if (started && !cancelled && (interrupted || timeUp)) {
+                worker_->Cancel();
                 cancelled = true;
+            }
+            if (!p) {
                 continue;
             }
             if (p->message == WM_PORT_ERROR) {
@@ -139,6 +152,7 @@ public:
                 break;
             }
         }
+        std::signal(SIGINT, previous);
         stop();
         return started && done;
     }
