@@ -153,6 +153,11 @@ void CPortThread::closePort()
 
 bool CPortThread::StartJobs(Kind kind, std::vector<TransferJob> jobs)
 {
+    // The job block belongs to the worker while a list runs.
+    if (listRunning_.load()) {
+        log().warning("a job list is still running; the new one is refused");
+        return false;
+    }
     if (!line_->isOpen() && !openPort()) {
         return false;
     }
@@ -164,6 +169,7 @@ bool CPortThread::StartJobs(Kind kind, std::vector<TransferJob> jobs)
     }
     kind_ = kind;
     jobs_ = std::move(jobs);
+    listRunning_ = true;
     postFrame(WM_PORT_NOTIFY, code, 0);
     work_.set();
     return true;
@@ -195,6 +201,7 @@ void CPortThread::run()
             log().debug("job list of " + std::to_string(jobs_.size()) + " jobs starts");
             postFrame(WM_PORT_NOTIFY, PT_JOBS_STARTED, 0);
             runJobList();
+            listRunning_ = false;
             log().debug("job list ended");
         } else if (which == 1) {
             break;

@@ -118,6 +118,7 @@ private:
     std::vector<TransferJob> jobs_; // written by the UI thread only while the worker is idle
     Kind kind_ = Kind::Receive;
     std::atomic<uint32_t> lastReason_{0};
+    std::atomic<bool> listRunning_{false};
 
     std::timed_mutex updateMutex_;
     std::deque<UpdateEntry> updates_;

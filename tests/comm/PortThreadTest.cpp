@@ -134,6 +134,17 @@ TEST_F(PortThread, CancelEndsASilentTransfer)
     EXPECT_TRUE(worker->Stop());
 }
 
+TEST_F(PortThread, ASecondListWaitsForTheFirst)
+{
+    box->silent = true;
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    EXPECT_FALSE(worker->StartJobs(CPortThread::Kind::Receive, {fuelJob(CMD_READ)}));
+    worker->Cancel();
+    ASSERT_TRUE(frame.waitFor(PT_ABORTED));
+    EXPECT_EQ(frame.count(PT_RECEIVE_STARTED), 0u);
+}
+
 TEST_F(PortThread, StopEndsARunningListPromptly)
 {
     box->silent = true;
