@@ -11,7 +11,7 @@ namespace platform {
 
 // A Windows-style event: set by one thread, waited for by another. An
 // auto-reset event is cleared by the wait that it wakes; a manual-reset
-// event stays set until reset().
+// event stays set until reset(). An event must outlive every wait on it.
 class Event {
 public:
     enum class Reset { Auto, Manual };

@@ -69,6 +69,10 @@ public:
     virtual bool purge(std::error_code& ec) = 0;
 };
 
+// A tty driven through termios (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*, a
+// pseudo-terminal). Held exclusively while open (TIOCEXCL and flock); USB
+// adapters run in low-latency mode until close. A device that goes away
+// makes every call fail at once. Not for use by two threads at a time.
 std::unique_ptr<SerialLine> makePosixSerialLine();
 
 } // namespace platform
