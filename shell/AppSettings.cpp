@@ -1,0 +1,152 @@
+#include "shell/AppSettings.h"
+
+#include "platform/Log.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace morvex::shell {
+namespace {
+
+const platform::LogCategory& log()
+{
+    static const platform::LogCategory category("morvex.shell");
+    return category;
+}
+
+constexpr std::string_view kSettings = "Settings";
+constexpr std::string_view kMisc = "Misc";
+// The framework's own section of the recent files ("File1", "File2" ...).
+constexpr std::string_view kRecentFiles = "Recent File List";
+constexpr int kMaxRecentFiles = 16;
+constexpr std::size_t kPathSize = 4095;
+
+bool folderWritable(const std::filesystem::path& folder)
+{
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+} // namespace
+
+void AppSettings::Read(const platform::IniFile& ini)
+{
+    language = ini.getString(kMisc, "Language", language, kPathSize);
+    mruCount = std::clamp(ini.getInt(kSettings, "MRUCount", mruCount), 0, kMaxRecentFiles);
+    autoUnregister = ini.getInt(kMisc, "AutoUnregister", autoUnregister);
+    lastUsedCom = ini.getInt(kMisc, "LastUsedCom", lastUsedCom);
+    lastUsedBaud = ini.getInt(kMisc, "LastUsedBAUD", lastUsedBaud);
+    showDataPathAlwaysFirst = ini.getInt(kMisc, "ShowDataPathAlwaysFirst", showDataPathAlwaysFirst);
+    animateChart = ini.getInt(kMisc, "AnimateChart", animateChart);
+    ieFontSize = ini.getInt(kMisc, "IEFontSize", ieFontSize);
+    lamdaSensor = ini.getString(kMisc, "LamdaSensor", lamdaSensor, kPathSize);
+    useRightCylinderForLambdaCorrection =
+        ini.getInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
+    timeout = ini.getInt(kMisc, "Timeout", timeout);
+    recentFiles.clear();
+    for (int i = 1; i <= mruCount; ++i) {
+        const std::string file = ini.getString(kRecentFiles, "File" + std::to_string(i), {}, kPathSize);
+        if (!file.empty()) {
+            recentFiles.push_back(file);
+        }
+    }
+}
+
+void AppSettings::Write(platform::IniFile& ini) const
+{
+    ini.setInt(kSettings, "MRUCount", mruCount);
+    ini.setInt(kMisc, "AutoUnregister", autoUnregister);
+    ini.setString(kMisc, "Language", language);
+    ini.setInt(kMisc, "Timeout", timeout);
+    ini.setInt(kMisc, "LastUsedCom", lastUsedCom);
+    ini.setInt(kMisc, "ShowDataPathAlwaysFirst", showDataPathAlwaysFirst);
+    ini.setInt(kMisc, "AnimateChart", animateChart);
+    ini.setInt(kMisc, "LastUsedBAUD", lastUsedBaud);
+    ini.setInt(kMisc, "IEFontSize", ieFontSize);
+    ini.setString(kMisc, "LamdaSensor", lamdaSensor);
+    ini.setInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
+    for (int i = 1; i <= kMaxRecentFiles; ++i) {
+        const auto index = static_cast<std::size_t>(i - 1);
+        const std::string key = "File" + std::to_string(i);
+        if (index < recentFiles.size() && i <= mruCount) {
+            ini.setString(kRecentFiles, key, recentFiles[index]);
+        } else {
+            ini.setString(kRecentFiles, key, std::nullopt);
+        }
+    }
+}
+
+std::filesystem::path defaultUserConfigDir()
+{
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
+        return std::filesystem::path(xdg) / "morvex";
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : "/tmp") / ".config" / "morvex";
+}
+
+std::filesystem::path settingsFile(const std::filesystem::path& programDir, const std::filesystem::path& userConfigDir)
+{
+    const std::filesystem::path beside = programDir / "Morvex.ini";
+    if (folderWritable(programDir)) {
+        return beside;
+    }
+    const std::filesystem::path own = userConfigDir / "Morvex.ini";
+    std::error_code ec;
+    if (!std::filesystem::exists(own, ec)) {
+        std::filesystem::create_directories(userConfigDir, ec);
+        if (std::filesystem::exists(beside, ec)) {
+            // Start from the installation's settings, as they stood.
+            std::filesystem::copy_file(beside, own, ec);
+        }
+        if (ec) {
+            log().warning("cannot prepare " + own.string() + ": " + ec.message());
+        }
+    }
+    return own;
+}
+
+std::optional<std::filesystem::path> startupFile(std::vector<std::string>& recentFiles,
+                                                 const std::optional<std::filesystem::path>& commandLineFile)
+{
+    std::optional<std::filesystem::path> chosen;
+    std::error_code ec;
+    while (!recentFiles.empty()) {
+        if (std::filesystem::is_regular_file(recentFiles.front(), ec)) {
+            chosen = recentFiles.front();
+            break;
+        }
+        recentFiles.erase(recentFiles.begin());
+    }
+    if (commandLineFile) {
+        return commandLineFile;
+    }
+    return chosen;
+}
+
+void addRecentFile(std::vector<std::string>& recentFiles, const std::string& file, int count)
+{
+    std::erase(recentFiles, file);
+    recentFiles.insert(recentFiles.begin(), file);
+    if (count >= 0 && recentFiles.size() > static_cast<std::size_t>(count)) {
+        recentFiles.resize(static_cast<std::size_t>(count));
+    }
+}
+
+platform::SerialTimeouts serialTimeouts(const platform::IniFile& initValues, int timeoutSetting)
+{
+    platform::SerialTimeouts t;
+    auto value = [&](std::string_view key, int def) {
+        return static_cast<uint32_t>(initValues.getInt("COM", key, def));
+    };
+    t.readIntervalTimeout = value("ReadIntervalTimeout", -1);
+    t.readTotalTimeoutMultiplier = value("ReadTotalTimeoutMultiplier", -1);
+    t.readTotalTimeoutConstant = static_cast<uint32_t>(timeoutSetting);
+    t.writeTotalTimeoutMultiplier = value("WriteTotalTimeoutMultiplier", 0);
+    t.writeTotalTimeoutConstant = value("WriteTotalTimeoutConstant", 0);
+    return t;
+}
+
+} // namespace morvex::shell
