@@ -117,6 +117,10 @@ bool PtyLine::open(bool watchStdin, std::string& error)
     return true;
 }
 
+namespace {
+constexpr Nanos kSpinBelow = std::chrono::microseconds(400);
+} // namespace
+
 Nanos PtyLine::now()
 {
     return std::chrono::duration_cast<Nanos>(std::chrono::steady_clock::now() - start_);
@@ -151,13 +155,20 @@ LineTransport::Wait PtyLine::wait(std::optional<Nanos> deadline, std::vector<uin
             ts.tv_sec = static_cast<time_t>(limit->count() / 1'000'000'000);
             ts.tv_nsec = static_cast<long>(limit->count() % 1'000'000'000);
         }
-        const int ready = ::ppoll(fds, n, limit ? &ts : nullptr, nullptr);
+        // A timer wake-up takes tens of microseconds, a good part of a byte
+        // time at high rates: the last stretch before a due byte is spun.
+        const bool spin = limit && !down_ && *limit < kSpinBelow;
+        const timespec zero{};
+        const int ready = ::ppoll(fds, n, limit ? (spin ? &zero : &ts) : nullptr, nullptr);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             log().error(systemError("ppoll"));
             return Wait::Stop;
+        }
+        if (spin && ready == 0 && now() < *deadline) {
+            continue;
         }
 
         if (fds[0].revents != 0) {
