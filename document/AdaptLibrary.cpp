@@ -1,7 +1,7 @@
 #include "document/AdaptLibrary.h"
 
+#include "document/DocumentLog.h"
 #include "platform/IniFile.h"
-#include "platform/Log.h"
 #include "platform/NumberFormat.h"
 
 #include <array>
@@ -9,12 +9,6 @@
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 // dlsym gives object pointers; function pointers are copied bit for bit.
 template <typename T>
@@ -91,7 +85,7 @@ AdaptLibrary::Status AdaptLibrary::Bind(const std::string& file)
         status_ = Status::NotFound;
         message_ = kAdaptNotFoundMessage;
         detail_ = library_.lastError();
-        log().warning("cannot load " + file + ": " + detail_);
+        documentLog().warning("cannot load " + file + ": " + detail_);
         return status_;
     }
     AdaptFunctions bound;
@@ -102,7 +96,7 @@ AdaptLibrary::Status AdaptLibrary::Bind(const std::string& file)
             status_ = Status::Incomplete;
             message_ = kAdaptIncompleteMessage;
             detail_ = std::string("missing export ") + b.name;
-            log().warning(file + ": " + detail_);
+            documentLog().warning(file + ": " + detail_);
             return status_;
         }
         b.assign(bound, address);
@@ -129,7 +123,7 @@ void ApplyConversionParameters(const platform::IniFile& ini, const AdaptFunction
     // The library reads the low 16 bits; a zero there would make every
     // throttle conversion divide by zero, so such a value is refused.
     if ((maxAd & 0xFFFF) == 0) {
-        log().warning("InitValues.cfg: MaxADDrosselklappe of 0 ignored, keeping " +
+        documentLog().warning("InitValues.cfg: MaxADDrosselklappe of 0 ignored, keeping " +
                       std::to_string(*adapt.maxADDK));
     } else {
         *adapt.maxADDK = maxAd;

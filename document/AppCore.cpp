@@ -1,16 +1,10 @@
 #include "document/AppCore.h"
 
+#include "document/DocumentLog.h"
 #include "platform/IniFile.h"
-#include "platform/Log.h"
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 bool isDirectory(const std::filesystem::path& p)
 {
@@ -53,7 +47,7 @@ bool CAppCore::Start(const std::filesystem::path& programDir, std::string_view l
     platform::IniFile initValues;
     std::error_code ec;
     if (!initValues.load(paths_.initValuesFile(), ec)) {
-        log().warning("cannot read " + paths_.initValuesFile().string() + ": " + ec.message());
+        documentLog().warning("cannot read " + paths_.initValuesFile().string() + ": " + ec.message());
     }
     ApplyConversionParameters(initValues, adapt_.functions());
     limits_.Read(initValues);

@@ -1,9 +1,9 @@
 #include "document/DataFile.h"
 
+#include "document/DocumentLog.h"
 #include "document/MorvexDoc.h"
 #include "platform/Encoding.h"
 #include "platform/IniFile.h"
-#include "platform/Log.h"
 #include "platform/NumberFormat.h"
 
 #include <algorithm>
@@ -17,12 +17,6 @@
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 // Failure codes per table of kTables, and whether a failed read ends the
 // read. Older files lack TAB_SFD_EX, TAB_SFD_INT16 and PARAMETERS: their
@@ -273,7 +267,7 @@ void readRecord(const platform::IniFile& file, const RecordSpec& r, CMorvexDoc& 
     const std::string text = file.getString("DataRecords", r.key, {}, kRecordReadSize);
     const std::optional<std::vector<uint8_t>> bytes = fromLetterPairs(text, r.bytes);
     if (!bytes && !text.empty()) {
-        log().warning("data file: record " + std::string(r.key) + " damaged, reset");
+        documentLog().warning("data file: record " + std::string(r.key) + " damaged, reset");
     }
     switch (r.kind) {
     case RecordKind::Count:
@@ -418,7 +412,7 @@ bool ReadDataFile(const platform::IniFile& file, CMorvexDoc& doc)
         if (!readTable(file, t, doc, counters)) {
             doc.SetFileErrorCode(kTableCodes[i].read);
             if (kTableCodes[i].endsRead) {
-                log().warning("data file: section " + std::string(t.section) + " unreadable");
+                documentLog().warning("data file: section " + std::string(t.section) + " unreadable");
                 return finish(false);
             }
         }

@@ -1,20 +1,14 @@
 #include "document/DocManager.h"
 
 #include "document/DataFile.h"
+#include "document/DocumentLog.h"
 #include "document/MorvexDoc.h"
-#include "platform/Log.h"
 #include "platform/UserMessages.h"
 
 #include <memory>
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 void showStop(platform::UserMessages& messages, const std::string& text)
 {
@@ -59,7 +53,7 @@ bool CMorvexDocManager::OpenDocumentFile(const std::filesystem::path& path)
     if (!outcome.ok) {
         doc_.Info() = savedInfo;
         if (outcome.systemError) {
-            log().warning("cannot open " + path.string() + ": " + outcome.systemError.message());
+            documentLog().warning("cannot open " + path.string() + ": " + outcome.systemError.message());
         }
         showStop(messages_, outcome.message);
         return false;
@@ -77,7 +71,7 @@ bool CMorvexDocManager::save(const std::filesystem::path& path, bool inPlace)
     const FileOutcome outcome = SaveDataFile(doc_, path, inPlace, platform::OleDateTime::now());
     if (!outcome.ok) {
         if (outcome.systemError) {
-            log().warning("cannot save " + path.string() + ": " + outcome.systemError.message());
+            documentLog().warning("cannot save " + path.string() + ": " + outcome.systemError.message());
         }
         showStop(messages_, outcome.message);
         return false;

@@ -1,18 +1,12 @@
 #include "document/Labels.h"
 
+#include "document/DocumentLog.h"
 #include "platform/IniFile.h"
-#include "platform/Log.h"
 
 #include <system_error>
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 constexpr std::array<std::string_view, kChannelCount> kChannelKeys{
     "Revolutions",   "Throttle-Position", "Injection-%",       "Injection-Time",
@@ -194,7 +188,7 @@ std::string plainLanguage(std::string_view language)
     const bool plain = !language.empty() && language.find_first_of("/\\") == std::string_view::npos &&
                        language != "." && language != "..";
     if (!plain) {
-        log().warning("language code '" + std::string(language) + "' is not a plain name; using en");
+        documentLog().warning("language code '" + std::string(language) + "' is not a plain name; using en");
         return "en";
     }
     return std::string(language);
@@ -210,7 +204,7 @@ void LoadLabels(const std::filesystem::path& labelFile, CLabels& labels)
     platform::IniFile file;
     std::error_code ec;
     if (!file.load(labelFile, ec)) {
-        log().warning("cannot read " + labelFile.string() + ": " + ec.message());
+        documentLog().warning("cannot read " + labelFile.string() + ": " + ec.message());
         // Read into a scratch file so the defaults still apply; never
         // overwrite a file that exists but could not be read.
         platform::IniFile scratch;
@@ -219,7 +213,7 @@ void LoadLabels(const std::filesystem::path& labelFile, CLabels& labels)
     }
     labels.Read(file);
     if (file.isModified() && !file.save(labelFile, ec)) {
-        log().warning("cannot write back " + labelFile.string() + ": " + ec.message());
+        documentLog().warning("cannot write back " + labelFile.string() + ": " + ec.message());
     }
 }
 

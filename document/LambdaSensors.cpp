@@ -1,8 +1,8 @@
 #include "document/LambdaSensors.h"
 
+#include "document/DocumentLog.h"
 #include "platform/Encoding.h"
 #include "platform/IniFile.h"
-#include "platform/Log.h"
 
 #include <algorithm>
 #include <system_error>
@@ -10,12 +10,6 @@
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 constexpr std::string_view kExtension = ".ldt";
 constexpr const char* kStatusLabel = "LS";
@@ -62,7 +56,7 @@ std::optional<LambdaSensorTable> ReadLambdaSensorTable(const platform::IniFile& 
         const bool accepted = value >= 0 && value <= 0xFFFF && (i == 0 || value < previous);
         if (!accepted) {
             sensor.valid = false;
-            log().warning("lambda sensor '" + platform::cp1252ToUtf8(sensor.name) + "': bad value for " + key);
+            documentLog().warning("lambda sensor '" + platform::cp1252ToUtf8(sensor.name) + "': bad value for " + key);
             break;
         }
         sensor.thresholds[i] = static_cast<uint16_t>(value);
@@ -76,12 +70,12 @@ std::optional<LambdaSensorTable> ReadLambdaSensorFile(const std::filesystem::pat
     platform::IniFile file;
     std::error_code ec;
     if (!file.load(path, ec)) {
-        log().warning("cannot read " + path.string() + ": " + ec.message());
+        documentLog().warning("cannot read " + path.string() + ": " + ec.message());
         return std::nullopt;
     }
     std::optional<LambdaSensorTable> sensor = ReadLambdaSensorTable(file);
     if (!sensor) {
-        log().debug(path.string() + ": no SensorName, skipped");
+        documentLog().debug(path.string() + ": no SensorName, skipped");
     }
     return sensor;
 }
@@ -105,7 +99,7 @@ void LambdaSensors::Enumerate(const std::filesystem::path& folder)
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
     if (ec) {
-        log().warning("cannot list " + folder.string() + ": " + ec.message());
+        documentLog().warning("cannot list " + folder.string() + ": " + ec.message());
         return;
     }
     for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
@@ -115,7 +109,7 @@ void LambdaSensors::Enumerate(const std::filesystem::path& folder)
         }
     }
     if (ec) {
-        log().warning("listing " + folder.string() + " stopped: " + ec.message());
+        documentLog().warning("listing " + folder.string() + " stopped: " + ec.message());
     }
     // Directory order is arbitrary; read in file-name order so that sensors
     // of the same name always come in the same order.
@@ -128,7 +122,7 @@ void LambdaSensors::Enumerate(const std::filesystem::path& folder)
     }
     std::stable_sort(sensors_.begin(), sensors_.end(),
                      [](const LambdaSensorTable& a, const LambdaSensorTable& b) { return a.name < b.name; });
-    log().debug(std::to_string(sensors_.size()) + " lambda sensors in " + folder.string());
+    documentLog().debug(std::to_string(sensors_.size()) + " lambda sensors in " + folder.string());
 }
 
 const LambdaSensorTable* LambdaSensors::selectedSensor() const

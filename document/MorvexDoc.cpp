@@ -1,7 +1,7 @@
 #include "document/MorvexDoc.h"
 
+#include "document/DocumentLog.h"
 #include "document/Premap.h"
-#include "platform/Log.h"
 
 #include <algorithm>
 #include <cassert>
@@ -11,12 +11,6 @@
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 // The float whose bits are 0x7F7FC99E: the "nothing recorded yet" bound.
 constexpr float kEmptyBound = 3.4e38f;
@@ -111,7 +105,7 @@ uint8_t* CMorvexDoc::GetBoxData(BoxAddress address)
     }
     const std::span<uint8_t> r = region(address);
     if (r.empty()) {
-        log().error("GetBoxData: no table at address " + std::to_string(address));
+        documentLog().error("GetBoxData: no table at address " + std::to_string(address));
         assert(false && "GetBoxData: address outside the box image and the records");
         return nullptr;
     }
@@ -127,7 +121,7 @@ std::span<uint8_t> CMorvexDoc::BoxSpan(BoxAddress address, std::size_t length)
 {
     const std::span<uint8_t> r = region(address);
     if (r.empty() || r.size() < length) {
-        log().error("BoxSpan: " + std::to_string(length) + " bytes at address " + std::to_string(address) +
+        documentLog().error("BoxSpan: " + std::to_string(length) + " bytes at address " + std::to_string(address) +
                     " leave the image");
         assert(false && "BoxSpan: access outside the box image or record");
         return {};

@@ -1,7 +1,7 @@
 #include "document/Premap.h"
 
+#include "document/DocumentLog.h"
 #include "platform/IniFile.h"
-#include "platform/Log.h"
 #include "platform/NumberFormat.h"
 
 #include <algorithm>
@@ -11,12 +11,6 @@
 
 namespace morvex {
 namespace {
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.document");
-    return category;
-}
 
 constexpr std::size_t kRowNumbers = 35;
 constexpr std::size_t kRowLength = kRowNumbers * 3 - 1;
@@ -53,7 +47,7 @@ bool LoadPremap(const platform::IniFile& file, PremapRows rows, PremapOffsets of
         // Count before storing: a row with too many numbers must not spill
         // into the next row or past the record.
         if (value.size() != kRowLength || row.size() != kRowNumbers) {
-            log().warning(std::string("Premap.cfg: row ") + key + " malformed, premap load stopped");
+            documentLog().warning(std::string("Premap.cfg: row ") + key + " malformed, premap load stopped");
             return false;
         }
         for (std::size_t j = 0; j < kRowNumbers; ++j) {
@@ -62,7 +56,7 @@ bool LoadPremap(const platform::IniFile& file, PremapRows rows, PremapOffsets of
     }
     const std::vector<int> offs = numbers(file.getString("Throttle", "OFFSET", "-1"));
     if (offs.size() != offsets.size()) {
-        log().warning("Premap.cfg: OFFSET needs 16 numbers");
+        documentLog().warning("Premap.cfg: OFFSET needs 16 numbers");
         return false;
     }
     for (std::size_t c = 0; c < offsets.size(); ++c) {
@@ -77,7 +71,7 @@ bool LoadPremapFile(const std::filesystem::path& path, PremapRows rows, PremapOf
     platform::IniFile file;
     std::error_code ec;
     if (!file.load(path, ec)) {
-        log().warning("cannot read " + path.string() + ": " + ec.message());
+        documentLog().warning("cannot read " + path.string() + ": " + ec.message());
         file = platform::IniFile();
     }
     return LoadPremap(file, rows, offsets);
