@@ -14,6 +14,7 @@
 #include "platform/IniFile.h"
 #include "platform/OleDate.h"
 #include "platform/ProgramFolder.h"
+#include "tools/common/RandomParameterSet.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -26,19 +27,9 @@
 namespace {
 
 using namespace morvex;
+using tools::Random;
 
 const platform::OleDateTime kSaveTime = platform::OleDateTime::fromParts({2024, 3, 9, 16, 20, 45});
-
-class Random {
-public:
-    explicit Random(uint32_t seed) : engine_(seed) {}
-    int upTo(int max) { return static_cast<int>(engine_() % static_cast<uint32_t>(max + 1)); }
-    uint8_t byte(int max = 255) { return static_cast<uint8_t>(upTo(max)); }
-    float between(float low, float high) { return low + (high - low) * static_cast<float>(upTo(10000)) / 10000.0f; }
-
-private:
-    std::mt19937 engine_;
-};
 
 // What data recording leaves behind after a ride.
 void fillRecords(CMorvexDoc& doc, Random& random)
@@ -69,22 +60,7 @@ void fillRecords(CMorvexDoc& doc, Random& random)
 // Every byte and word table with values of the whole range (maps up to 250).
 void fillTables(CMorvexDoc& doc, Random& random)
 {
-    const auto image = doc.BoxSpan(0, static_cast<std::size_t>(box::LAMBDA_RECORD_LEFT));
-    for (uint8_t& b : image) {
-        b = random.byte();
-    }
-    for (BoxAddress map : {box::TAB_DDD_LINKS, box::TAB_DDD_RECHTS, box::TAB_DDZ_LINKS, box::TAB_DDZ_RECHTS}) {
-        for (uint8_t& b : doc.BoxSpan(map, kMapBytes)) {
-            b = random.byte(kMaxMapValue);
-        }
-    }
-    // Between PARAMETERS (one row) and the ignition maps lies memory that no
-    // file stores.
-    for (uint8_t& b :
-         doc.BoxSpan(box::PARAMETERS + 16, static_cast<std::size_t>(box::TAB_DDZ_LINKS - box::PARAMETERS - 16))) {
-        b = 0;
-    }
-    doc.ConvertIndexTables();
+    tools::fillTablesRandomly(doc, random);
     for (int t = 0; t < kTextTableCount; ++t) {
         for (int i = 0; i < kTextEntries; ++i) {
             std::string text;
