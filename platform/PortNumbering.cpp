@@ -1,5 +1,10 @@
 #include "platform/PortNumbering.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -143,6 +148,21 @@ bool serialDevicePresent(const std::string& path, const fs::path& sysClassTty)
     const fs::path target = fs::canonical(path, ec);
     const std::string name = ec ? fs::path(path).filename().string() : target.filename().string();
     return !uartAbsent(name, sysClassTty);
+}
+
+PortPresence probeSerialPort(const std::string& path, const fs::path& sysClassTty)
+{
+    if (!serialDevicePresent(path, sysClassTty)) {
+        return PortPresence::Absent;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == EBUSY || errno == EACCES ? PortPresence::InUse : PortPresence::Absent;
+    }
+    // The serial line takes an exclusive flock as well as TIOCEXCL.
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held ? PortPresence::InUse : PortPresence::Present;
 }
 
 } // namespace platform

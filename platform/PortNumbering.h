@@ -41,4 +41,9 @@ std::vector<std::string> listSerialDevices(const std::filesystem::path& devDir =
 // Links such as /dev/serial/by-id/... are followed.
 bool serialDevicePresent(const std::string& path, const std::filesystem::path& sysClassTty = "/sys/class/tty");
 
+enum class PortPresence { Present, InUse, Absent };
+// Whether the device of a port can be had now: present (opened and closed
+// again), in use (held by another program) or absent.
+PortPresence probeSerialPort(const std::string& path, const std::filesystem::path& sysClassTty = "/sys/class/tty");
+
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "shell/AppSettings.h"
 
 #include "platform/Log.h"
+#include "platform/NumberFormat.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,6 +22,7 @@ constexpr std::string_view kSettings = "Settings";
 constexpr std::string_view kMisc = "Misc";
 // The framework's own section of the recent files ("File1", "File2" ...).
 constexpr std::string_view kRecentFiles = "Recent File List";
+constexpr std::string_view kPorts = "Ports";
 constexpr int kMaxRecentFiles = 16;
 constexpr std::size_t kPathSize = 4095;
 
@@ -45,6 +47,16 @@ void AppSettings::Read(const platform::IniFile& ini)
     useRightCylinderForLambdaCorrection =
         ini.getInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
     timeout = ini.getInt(kMisc, "Timeout", timeout);
+    ports.clear();
+    for (const std::string& key : ini.keyNames(kPorts)) {
+        if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
+            const int n = platform::parseInt(key.substr(3));
+            const std::string device = ini.getString(kPorts, key, {}, kPathSize);
+            if (n >= 1 && n <= 256 && !device.empty()) {
+                ports[n] = device;
+            }
+        }
+    }
     recentFiles.clear();
     for (int i = 1; i <= mruCount; ++i) {
         const std::string file = ini.getString(kRecentFiles, "File" + std::to_string(i), {}, kPathSize);
@@ -67,6 +79,9 @@ void AppSettings::Write(platform::IniFile& ini) const
     ini.setInt(kMisc, "IEFontSize", ieFontSize);
     ini.setString(kMisc, "LamdaSensor", lamdaSensor);
     ini.setInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
+    for (const auto& [n, device] : ports) {
+        ini.setString(kPorts, "COM" + std::to_string(n), device);
+    }
     for (int i = 1; i <= kMaxRecentFiles; ++i) {
         const auto index = static_cast<std::size_t>(i - 1);
         const std::string key = "File" + std::to_string(i);

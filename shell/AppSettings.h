@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/IniFile.h"
+#include "platform/PortNumbering.h"
 #include "platform/SerialLine.h"
 
 #include <filesystem>
@@ -25,6 +26,10 @@ struct AppSettings {
     int useRightCylinderForLambdaCorrection = 1;
     int timeout = 250; // ms, the serial read time-out
     std::vector<std::string> recentFiles; // most recent first
+    // Devices of the port numbers other than the built-in UARTs: section
+    // "Ports", keys "COM<n>" (a USB adapter, a /dev/serial/by-id link, a
+    // pseudo-terminal).
+    platform::PortAssignments ports;
 
     // Reads every setting in the order of start-up; missing keys keep the
     // defaults above.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -116,3 +119,24 @@ TEST_F(DeviceFolders, APresentDeviceIsAnExistingCharacterDeviceWithAUart)
 }
 
 } // namespace
+
+TEST(PortNumbering, ProbeTellsPresentFromHeldAndAbsent)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slave = ::ptsname(master);
+
+    EXPECT_EQ(platform::probeSerialPort(slave), platform::PortPresence::Present);
+    const int holder = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(platform::probeSerialPort(slave), platform::PortPresence::InUse);
+    ::close(holder);
+    EXPECT_EQ(platform::probeSerialPort(slave), platform::PortPresence::Present);
+    ::close(master);
+
+    EXPECT_EQ(platform::probeSerialPort("/dev/does-not-exist"), platform::PortPresence::Absent);
+    EXPECT_EQ(platform::probeSerialPort(""), platform::PortPresence::Absent);
+}

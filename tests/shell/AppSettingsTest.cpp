@@ -63,6 +63,21 @@ TEST(AppSettings, WrittenInTheOrderOfExitAndReadBack)
     EXPECT_FALSE(ini.hasKey("Recent File List", "File2"));
 }
 
+TEST(AppSettings, PortDevicesAssignedByNumber)
+{
+    platform::IniFile ini = platform::IniFile::fromText(
+        "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM0=/dev/null\r\nCOM300=/dev/x\r\nCOMx=/dev/y\r\nCOM4=\r\n");
+    AppSettings s;
+    s.Read(ini);
+    EXPECT_EQ(s.ports, (platform::PortAssignments{{3, "/dev/ttyUSB0"}}));
+    s.ports[5] = "/dev/pts/7";
+    platform::IniFile out;
+    s.Write(out);
+    AppSettings again;
+    again.Read(out);
+    EXPECT_EQ(again.ports, s.ports);
+}
+
 TEST(AppSettings, RecentFilesAtStartUp)
 {
     TempFolder dir;

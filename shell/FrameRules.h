@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace morvex::shell {
+
+// Command ids of the main frame.
+namespace cmd {
+inline constexpr int kOnline = 141;
+inline constexpr int kPortSettings = 152;
+inline constexpr int kNoPorts = 199;
+inline constexpr int kFirstPort = 200; // COM n is kFirstPort - 1 + n
+inline constexpr int kLastPort = 455;
+inline constexpr int kOnlineValues = 499;
+inline constexpr int kSendPane = 510;
+inline constexpr int kReceivePane = 511;
+inline constexpr int kSendAll = 512;
+inline constexpr int kReceiveAll = 513;
+inline constexpr int kCancel = 518;
+inline constexpr int kNextWindow = 530;
+inline constexpr int kPreviousWindow = 531;
+inline constexpr int kAdjustPane = 532;
+inline constexpr int kTableWindow = 540;
+inline constexpr int kResetBars = 1204;
+inline constexpr int kHideBars = 1205;
+inline constexpr int kShowInfo = 32897;
+inline constexpr int kEditInfo = 32898;
+inline constexpr int kHelp = 57666;
+} // namespace cmd
+
+inline constexpr int kFirstPane = 501; // Fuel Map
+inline constexpr int kIndexPane = 505;
+inline constexpr int kDataRecordPane = 504;
+inline constexpr int kDiagnosticPane = 506;
+
+// What gates the frame's commands.
+struct FrameState {
+    int activeView = kFirstPane;
+    bool busy = false;   // a table transfer runs
+    bool online = false; // online mode is on
+    bool operationRunning = false; // any operation, info and diagnostic included
+    bool selectedPortPresent = false; // when the port menu was last built
+    bool onlineValuesShown = false;   // the online values column has width
+    bool tableWindowShown = false;    // the grid column of the active pane has width
+};
+
+struct CommandUi {
+    bool enabled = false;
+    bool checked = false;
+};
+
+// Enable and check state of a frame command (ids above and the panes
+// 501..506). Commands the frame does not own give disabled.
+CommandUi commandState(int id, const FrameState& state);
+
+// F8 and F7: the Diagnostic pane is skipped while online or busy.
+int nextPane(int active, bool onlineOrBusy);
+int previousPane(int active, bool onlineOrBusy);
+
+// "Fuel Map" ... "Diagnostic".
+std::string paneShortName(int view);
+// "Zorvane Morvex 02-2008 [Fuel Map]".
+std::string windowTitle(int view);
+inline constexpr const char* kAppTitle = "Zorvane Morvex";
+
+// The Port menu.
+struct PortItem {
+    enum class State { Present, InUse, Absent };
+    int number = 0;
+    State state = State::Absent;
+    std::string text;
+};
+// Probes COM 1..256 and lists the ports as the menu shows them: present
+// and in-use ports, and the selected port even when absent.
+std::vector<PortItem> buildPortList(int selected, const std::function<PortItem::State(int)>& probe);
+
+} // namespace morvex::shell
