@@ -298,4 +298,19 @@ std::optional<platform::UserMessage> COperationController::End(const std::vector
     return warning;
 }
 
+std::string systemErrorText(intptr_t code)
+{
+    switch (code) {
+    case 2:
+        return "The serial device does not exist.";
+    case kErrorAccessDenied:
+    case kErrorSharingViolation:
+        return "The serial device is held by another program.";
+    case 87:
+        return "The serial device does not support these settings.";
+    default:
+        return std::strerror(static_cast<int>(code));
+    }
+}
+
 } // namespace morvex::comm

@@ -124,6 +124,11 @@ private:
     uint32_t startTick_ = 0;
 };
 
+// The system's text for the error code of a WM_PORT_ERROR: the codes the
+// worker reports for a failed open (2 not found, 5/32 held, 87 unsupported
+// setting) and errno values otherwise.
+std::string systemErrorText(intptr_t code);
+
 inline constexpr const char* kValuesNotSentMessage =
     "Some of the new values could not be send!\nPlease send or receive the pane data again to synchronoize PC and "
     "Zamo-Box!";

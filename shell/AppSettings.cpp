@@ -47,6 +47,10 @@ void AppSettings::Read(const platform::IniFile& ini)
     useRightCylinderForLambdaCorrection =
         ini.getInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
     timeout = ini.getInt(kMisc, "Timeout", timeout);
+    windowPos = ini.getString(kSettings, "WindowPos", {}, kPathSize);
+    toolbar = ini.getString(kSettings, "Toolbar", {}, kPathSize);
+    splitterSize = ini.getString(kSettings, "SplitterSize", {}, kPathSize);
+    statusbar = ini.getInt(kSettings, "Statusbar", statusbar);
     ports.clear();
     for (const std::string& key : ini.keyNames(kPorts)) {
         if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
@@ -79,6 +83,19 @@ void AppSettings::Write(platform::IniFile& ini) const
     ini.setInt(kMisc, "IEFontSize", ieFontSize);
     ini.setString(kMisc, "LamdaSensor", lamdaSensor);
     ini.setInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
+    // The frame's state is only written once a frame has stored one.
+    if (!windowPos.empty()) {
+        ini.setString(kSettings, "WindowPos", windowPos);
+        ini.setString(kSettings, "Toolbar", toolbar);
+        ini.setString(kSettings, "SplitterSize", splitterSize);
+        ini.setInt(kSettings, "Statusbar", statusbar);
+    }
+    for (const std::string& key : ini.keyNames(kPorts)) {
+        const int n = key.size() > 3 ? platform::parseInt(key.substr(3)) : 0;
+        if (!ports.contains(n)) {
+            ini.setString(kPorts, key, std::nullopt);
+        }
+    }
     for (const auto& [n, device] : ports) {
         ini.setString(kPorts, "COM" + std::to_string(n), device);
     }

@@ -30,6 +30,12 @@ struct AppSettings {
     // "Ports", keys "COM<n>" (a USB adapter, a /dev/serial/by-id link, a
     // pseudo-terminal).
     platform::PortAssignments ports;
+    // The main window's state in "Settings", kept by the frame as hex
+    // digits of its binary records (empty: none stored).
+    std::string windowPos;
+    std::string toolbar;
+    std::string splitterSize;
+    int statusbar = 1;
 
     // Reads every setting in the order of start-up; missing keys keep the
     // defaults above.

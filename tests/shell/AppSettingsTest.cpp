@@ -76,6 +76,11 @@ TEST(AppSettings, PortDevicesAssignedByNumber)
     AppSettings again;
     again.Read(out);
     EXPECT_EQ(again.ports, s.ports);
+    // An assignment taken back leaves the file.
+    again.ports.erase(3);
+    again.Write(out);
+    EXPECT_FALSE(out.hasKey("Ports", "COM3"));
+    EXPECT_TRUE(out.hasKey("Ports", "COM5"));
 }
 
 TEST(AppSettings, RecentFilesAtStartUp)

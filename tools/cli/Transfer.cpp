@@ -162,9 +162,7 @@ public:
 private:
     void portError(uintptr_t code, intptr_t system)
     {
-        const std::string text = system == kErrorAccessDenied ? "held by another program"
-                                 : system == 2                 ? "no such device"
-                                                               : std::strerror(static_cast<int>(system));
+        const std::string text = systemErrorText(system);
         if (const auto m = COperationController::PortErrorMessage(static_cast<uint32_t>(code), system, 0, text)) {
             std::string message = m->text;
             // The command line names the device rather than "COM0".

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "shell/FrameRules.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+
+class QMenu;
+class QToolBar;
+class QActionGroup;
+
+namespace platform {
+class UserMessages;
+}
+
+namespace morvex::shell {
+
+class CMorvexApp;
+class CommController;
+class CZamoStatusbar;
+class FileController;
+class PaneLayout;
+class PortController;
+
+// The main window: menus, tool bar and view bar, the panes, the status
+// bar. The work is delegated: communication to CommController, ports to
+// PortController, files to FileController, the panes to PaneLayout; the
+// frame routes commands and keeps their enable and check states.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Runs a command as its menu item or key would (nothing when disabled).
+    bool RunCommand(int id);
+    QAction* action(int id) const;
+    FrameState state() const;
+    void UpdateCommandStates();
+
+    // Pane switching (also used by the transfers).
+    void ShowPane(int view);
+    int activePane() const;
+
+    // Opening a link: the desktop's browser; tests replace it.
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { openUrl_ = std::move(opener); }
+
+    CommController& comm() { return *comm_; }
+    PortController& ports() { return *ports_; }
+    FileController& files() { return *files_; }
+    PaneLayout& panes() { return *panes_; }
+    CZamoStatusbar& statusbar() { return *status_; }
+
+    // The document's contents were replaced (new, open, reload): every
+    // view shows them anew.
+    void OnDocumentReplaced();
+
+    // Restores the window state stored in the settings (start-up).
+    void RestoreWindowState();
+    // Stores it into the settings (close).
+    void SaveWindowState();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* addCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key = {});
+    void buildMenus();
+    void buildToolBars();
+    void buildRecentFiles();
+    void buildLambdaMenu(QMenu* menu);
+    void connectControllers();
+    void onCommand(int id);
+    void updateTitle();
+    void openHelp();
+    void showInfo(bool edit);
+    void startTransfer(int id);
+    void toggleOnline();
+    void hideBars();
+    void resetBars();
+
+    CMorvexApp& app_;
+    platform::UserMessages& messages_;
+    CommController* comm_;
+    PortController* ports_;
+    FileController* files_;
+    PaneLayout* panes_;
+    CZamoStatusbar* status_;
+    QToolBar* toolBar_ = nullptr;
+    QToolBar* viewBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* recentMenuAnchor_ = nullptr;
+    QMenu* portMenu_ = nullptr;
+    QMenu* lambdaMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    std::vector<QAction*> recentActions_;
+    std::map<int, QAction*> actions_;
+    QAction* statusBarAction_ = nullptr;
+    QAction* simulatedBoxAction_ = nullptr;
+    QAction* reloadAction_ = nullptr;
+    QAction* saveAction_ = nullptr;
+    std::function<bool(const QUrl&)> openUrl_;
+};
+
+} // namespace morvex::shell

@@ -1,0 +1,243 @@
+#include "shell/PaneLayout.h"
+
+#include "shell/FrameRules.h"
+#include "shell/PaneHeader.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+namespace morvex::shell {
+namespace {
+
+QWidget* placeholder(const QString& what)
+{
+    auto* label = new QLabel(what + QStringLiteral("\n\n(not available in this version)"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setObjectName(QStringLiteral("placeholder"));
+    return label;
+}
+
+void replaceWidget(QSplitter* splitter, int index, QWidget* widget)
+{
+    QWidget* old = splitter->widget(index);
+    splitter->replaceWidget(index, widget);
+    delete old;
+}
+
+constexpr int kMinimumColumn = 30;
+
+} // namespace
+
+PaneLayout::PaneLayout(QWidget* parent) : QStackedWidget(parent)
+{
+    main_ = new QSplitter(Qt::Horizontal);
+    main_->setObjectName(QStringLiteral("mainSplitter"));
+    main_->setChildrenCollapsible(true);
+
+    onlineColumn_ = new QWidget;
+    auto* column = new QVBoxLayout(onlineColumn_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    header_ = new CPaneHeader(tr("Online Values"), cmd::kOnlineValues, cmd::kAdjustPane);
+    connect(header_, &CPaneHeader::command, this, &PaneLayout::command);
+    onlineView_ = placeholder(tr("Online Values"));
+    column->addWidget(header_);
+    column->addWidget(onlineView_, 1);
+    main_->addWidget(onlineColumn_);
+
+    tables_ = new QStackedWidget;
+    for (int i = 0; i < 5; ++i) {
+        const QString name = QString::fromStdString(paneShortName(kFirstPane + i));
+        auto* pane = new QSplitter(Qt::Horizontal);
+        pane->setObjectName(QStringLiteral("pane%1").arg(kFirstPane + i));
+        pane->addWidget(placeholder(name + tr(" table")));
+        pane->addWidget(placeholder(name + tr(" chart")));
+        pane->setChildrenCollapsible(true);
+        tablePanes_[static_cast<std::size_t>(i)] = pane;
+        tables_->addWidget(pane);
+    }
+    main_->addWidget(tables_);
+    main_->setStretchFactor(1, 1);
+    addWidget(main_);
+
+    diagnostic_ = placeholder(tr("Diagnostic"));
+    addWidget(diagnostic_);
+    setCurrentWidget(main_);
+}
+
+QSplitter* PaneLayout::tablePane(int view) const
+{
+    if (view < kFirstPane || view > kIndexPane) {
+        return nullptr;
+    }
+    return tablePanes_[static_cast<std::size_t>(view - kFirstPane)];
+}
+
+void PaneLayout::setTableViews(int view, QWidget* grid, QWidget* chart)
+{
+    if (QSplitter* pane = tablePane(view)) {
+        if (grid != nullptr) {
+            replaceWidget(pane, 0, grid);
+        }
+        if (chart != nullptr) {
+            replaceWidget(pane, 1, chart);
+        }
+    }
+}
+
+void PaneLayout::setOnlineValuesView(QWidget* view)
+{
+    auto* column = static_cast<QVBoxLayout*>(onlineColumn_->layout());
+    column->replaceWidget(onlineView_, view);
+    delete onlineView_;
+    onlineView_ = view;
+}
+
+void PaneLayout::setDiagnosticView(QWidget* view)
+{
+    const bool shown = currentWidget() == diagnostic_;
+    removeWidget(diagnostic_);
+    delete diagnostic_;
+    diagnostic_ = view;
+    addWidget(diagnostic_);
+    if (shown) {
+        setCurrentWidget(diagnostic_);
+    }
+}
+
+QWidget* PaneLayout::gridOf(int view) const
+{
+    QSplitter* pane = tablePane(view);
+    return pane != nullptr ? pane->widget(0) : nullptr;
+}
+
+QWidget* PaneLayout::chartOf(int view) const
+{
+    QSplitter* pane = tablePane(view);
+    return pane != nullptr ? pane->widget(1) : nullptr;
+}
+
+QWidget* PaneLayout::diagnosticView() const
+{
+    return diagnostic_;
+}
+
+void PaneLayout::showPane(int view)
+{
+    if (view == active_ || view < kFirstPane || view > kDiagnosticPane) {
+        return;
+    }
+    active_ = view;
+    if (view == kDiagnosticPane) {
+        setCurrentWidget(diagnostic_);
+        return;
+    }
+    tables_->setCurrentWidget(tablePane(view));
+    setCurrentWidget(main_);
+}
+
+bool PaneLayout::onlineValuesShown() const
+{
+    return main_->sizes().value(0) > 0;
+}
+
+void PaneLayout::adjustOnlineValues()
+{
+    const int wanted = std::max(onlineView_->sizeHint().width(), header_->sizeHint().width());
+    QList<int> sizes = main_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    sizes = {wanted, std::max(total - wanted, 0)};
+    main_->setSizes(sizes);
+}
+
+void PaneLayout::toggleOnlineValues()
+{
+    if (!onlineValuesShown()) {
+        adjustOnlineValues();
+        return;
+    }
+    if (onlineColumn_->isAncestorOf(QApplication::focusWidget())) {
+        tables_->setFocus();
+    }
+    QList<int> sizes = main_->sizes();
+    sizes = {0, sizes.value(0) + sizes.value(1)};
+    main_->setSizes(sizes);
+}
+
+bool PaneLayout::tableWindowShown() const
+{
+    const QSplitter* pane = tablePane(active_);
+    return pane != nullptr && pane->sizes().value(0) > 0;
+}
+
+void PaneLayout::toggleTableWindow()
+{
+    QSplitter* pane = tablePane(active_);
+    if (pane == nullptr) {
+        return;
+    }
+    QList<int> sizes = pane->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (sizes.value(0) > 0) {
+        sizes = {0, total};
+    } else {
+        const int wanted = std::min(pane->widget(0)->sizeHint().width(), total);
+        sizes = {wanted, total - wanted};
+    }
+    pane->setSizes(sizes);
+}
+
+void PaneLayout::storeRecord(SplitterRecord& record) const
+{
+    record.width = main_->sizes().value(0);
+    record.minimum = kMinimumColumn;
+}
+
+void PaneLayout::applyRecord(const SplitterRecord& record)
+{
+    if (record.width < 0) {
+        adjustOnlineValues();
+        return;
+    }
+    QList<int> sizes = main_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    main_->setSizes({record.width, std::max(total - record.width, 0)});
+}
+
+void PaneLayout::switchMode(bool online)
+{
+    if (online == online_) {
+        return;
+    }
+    storeRecord(records_[online_ ? 1 : 0]);
+    online_ = online;
+    applyRecord(records_[online_ ? 1 : 0]);
+}
+
+QByteArray PaneLayout::splitterSizes() const
+{
+    std::array<SplitterRecord, 2> records = records_;
+    storeRecord(records[online_ ? 1 : 0]);
+    QByteArray bytes(sizeof(records), '\0');
+    std::memcpy(bytes.data(), records.data(), sizeof(records));
+    return bytes;
+}
+
+bool PaneLayout::restoreSplitterSizes(const QByteArray& bytes)
+{
+    static_assert(sizeof(records_) == 32);
+    if (bytes.size() != static_cast<qsizetype>(sizeof(records_))) {
+        applyRecord(records_[online_ ? 1 : 0]);
+        return false;
+    }
+    std::memcpy(records_.data(), bytes.constData(), sizeof(records_));
+    applyRecord(records_[online_ ? 1 : 0]);
+    return true;
+}
+
+} // namespace morvex::shell
