@@ -1,0 +1,250 @@
+#include "ProgramFolder.h"
+#include "comm/Operation.h"
+#include "platform/SerialLine.h"
+#include "platform/UserMessages.h"
+#include "shell/CommController.h"
+#include "shell/MainFrame.h"
+#include "shell/MorvexApp.h"
+#include "shell/PaneLayout.h"
+#include "shell/PortController.h"
+#include "shell/ZamoStatusbar.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+using namespace morvex::shell;
+using testing_support::ScratchProgramFolder;
+
+namespace {
+
+class RecordedMessages : public platform::UserMessages {
+public:
+    platform::UserAnswer show(const platform::UserMessage& m) override
+    {
+        shown.push_back(m);
+        return answer;
+    }
+    std::vector<platform::UserMessage> shown;
+    platform::UserAnswer answer = platform::UserAnswer::Ok;
+};
+
+// A line on which the box never answers: online mode runs (and retries)
+// without any box.
+class SilentLine : public platform::SerialLine {
+public:
+    bool open(const std::string&, const platform::SerialSettings&, const platform::SerialTimeouts&,
+              platform::OpenFailure&, std::error_code&) override
+    {
+        open_ = true;
+        return true;
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    platform::IoStatus writeByte(uint8_t, std::error_code&) override { return platform::IoStatus::Ok; }
+    platform::IoStatus readByte(uint8_t&, std::error_code&) override { return platform::IoStatus::TimedOut; }
+    bool purge(std::error_code&) override { return true; }
+
+private:
+    bool open_ = false;
+};
+
+// One editor on a program folder of its own.
+struct Editor {
+    explicit Editor(const std::string& settings = {})
+    {
+        folder.write("Morvex.ini", settings);
+        CMorvexApp::Options o;
+        o.programDir = folder.path();
+        o.userConfigDir = folder.path() / "user-config";
+        started = app.InitInstance(o, messages);
+        if (started) {
+            app.OpenStartupDocument();
+            frame = std::make_unique<CMainFrame>(app, messages);
+            frame->setUrlOpener([this](const QUrl& url) {
+                opened.push_back(url);
+                return openSucceeds;
+            });
+            frame->resize(1000, 700);
+            frame->show();
+            // Shortcuts reach the active window only.
+            frame->activateWindow();
+            active = QTest::qWaitForWindowActive(frame.get());
+        }
+    }
+    ~Editor()
+    {
+        frame.reset();
+        app.ExitInstance();
+    }
+
+    QString transferText() { return frame->statusbar().paneText(CZamoStatusbar::TransferText); }
+    QString linkText() { return frame->statusbar().paneText(CZamoStatusbar::LinkState); }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(frame.get(), k, m); }
+
+    ScratchProgramFolder folder;
+    RecordedMessages messages;
+    CMorvexApp app;
+    bool started = false;
+    bool active = false;
+    std::unique_ptr<CMainFrame> frame;
+    std::vector<QUrl> opened;
+    bool openSucceeds = true;
+};
+
+} // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void titleAndPaneKeys()
+    {
+        Editor e;
+        QVERIFY(e.started && e.active);
+        QCOMPARE(e.frame->windowTitle(), QStringLiteral("Zorvane Morvex 02-2008 [Fuel Map] - Untitled[*]"));
+        const std::vector<int> forward = {502, 503, 504, 505, 506, 501};
+        for (int expected : forward) {
+            e.key(Qt::Key_F8);
+            QCOMPARE(e.frame->activePane(), expected);
+        }
+        e.key(Qt::Key_F7);
+        QCOMPARE(e.frame->activePane(), 506);
+        QVERIFY(e.frame->windowTitle().startsWith(QStringLiteral("Zorvane Morvex 02-2008 [Diagnostic]")));
+        e.key(Qt::Key_3, Qt::ControlModifier);
+        QCOMPARE(e.frame->activePane(), 503);
+        QVERIFY(e.frame->action(503)->isChecked());
+        QVERIFY(!e.frame->action(501)->isChecked());
+    }
+
+    void commandsFollowThePane()
+    {
+        Editor e;
+        QVERIFY(e.started);
+        auto enabled = [&](int id) { return e.frame->action(id)->isEnabled(); };
+        QVERIFY(enabled(cmd::kReceivePane) && enabled(cmd::kSendAll) && enabled(cmd::kOnline));
+        QVERIFY(!enabled(cmd::kCancel));
+        e.frame->ShowPane(504);
+        QVERIFY(!enabled(cmd::kReceivePane) && !enabled(cmd::kSendPane) && !enabled(cmd::kReceiveAll));
+        QVERIFY(enabled(cmd::kOnline));
+        e.frame->ShowPane(506);
+        QVERIFY(!enabled(cmd::kOnline));
+        QVERIFY(!enabled(cmd::kShowInfo) && !enabled(cmd::kOnlineValues));
+        // A disabled command's key does nothing.
+        e.key(Qt::Key_F4);
+        QVERIFY(!e.frame->comm().running());
+    }
+
+    void onlineSkipsDiagnosticAndRefusesCtrl6()
+    {
+        Editor e;
+        QVERIFY(e.started);
+        e.frame->comm().setLineFactory([] { return std::make_unique<SilentLine>(); });
+        e.frame->ShowPane(505);
+        e.key(Qt::Key_F3);
+        QVERIFY(e.frame->comm().online());
+        QVERIFY(e.frame->action(cmd::kOnline)->isChecked());
+        QVERIFY(!e.frame->action(cmd::kReceivePane)->isEnabled());
+        e.key(Qt::Key_6, Qt::ControlModifier);
+        QCOMPARE(e.frame->activePane(), 505);
+        e.key(Qt::Key_F8);
+        QCOMPARE(e.frame->activePane(), 501);
+        e.key(Qt::Key_F7);
+        QCOMPARE(e.frame->activePane(), 505);
+        // F3 again ends online mode.
+        e.key(Qt::Key_F3);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.frame->comm().running(), 10000);
+        QCOMPARE(e.transferText(), QStringLiteral("OFFLINE"));
+        QCOMPARE(e.linkText(), QStringLiteral("OFFLINE"));
+        QVERIFY(e.messages.shown.empty());
+        e.key(Qt::Key_F8);
+        QCOMPARE(e.frame->activePane(), 506);
+    }
+
+    void portMenuWithoutPorts()
+    {
+        Editor e("[Misc]\r\nLastUsedCom=3\r\n");
+        QVERIFY(e.started);
+        e.frame->ports().setProbe([](const std::string&) { return platform::PortPresence::Absent; });
+        QMenu menu;
+        e.frame->ports().rebuildMenu(menu, true);
+        QCOMPARE(menu.actions().size(), 1);
+        QCOMPARE(menu.actions()[0]->text(), QStringLiteral("COM 3 (not installed)"));
+        QVERIFY(!menu.actions()[0]->isEnabled());
+        e.frame->UpdateCommandStates();
+        QVERIFY(!e.frame->action(cmd::kPortSettings)->isEnabled());
+
+        e.frame->ports().selectPort(0);
+        e.frame->ports().rebuildMenu(menu, true);
+        QCOMPARE(menu.actions().size(), 1);
+        QCOMPARE(menu.actions()[0]->text(), QStringLiteral("(No Ports installed)"));
+    }
+
+    void missingDeviceReportsTheOpenError()
+    {
+        Editor e("[Ports]\r\nCOM2=/dev/morvex-no-such-device\r\n[Misc]\r\nLastUsedCom=2\r\n");
+        QVERIFY(e.started);
+        e.key(Qt::Key_F4);
+        QVERIFY(!e.frame->comm().running());
+        QTRY_COMPARE_WITH_TIMEOUT(e.messages.shown.size(), std::size_t{1}, 5000);
+        QVERIFY(e.messages.shown[0].text.starts_with("Sorry, can't open COM2!\nNot installed?\n"));
+        QVERIFY(e.frame->action(cmd::kReceivePane)->isEnabled());
+    }
+
+    void helpOpensTheIndexOrSaysWhy()
+    {
+        Editor e;
+        QVERIFY(e.started);
+        e.key(Qt::Key_F1);
+        QCOMPARE(e.opened.size(), std::size_t{1});
+        QVERIFY(e.opened[0].toLocalFile().endsWith(QStringLiteral("HELP/index.html")));
+        QVERIFY(e.messages.shown.empty());
+        e.openSucceeds = false;
+        e.key(Qt::Key_F1);
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+        QVERIFY(e.messages.shown[0].text.starts_with("Unable to open hyperlink:\n\n"));
+        QVERIFY(e.messages.shown[0].beep);
+    }
+
+    void receiveAllFromTheSimulatedBoxAndCancel()
+    {
+        Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
+        QVERIFY(e.started);
+        QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
+        e.frame->ports().StartSimulatedBox();
+        QVERIFY(ready.wait(10000));
+        QCOMPARE(ready.first().first().toBool(), true);
+        QVERIFY(e.frame->ports().simulatedBoxRunning());
+
+        e.frame->ShowPane(503);
+        e.key(Qt::Key_F4, Qt::ShiftModifier);
+        QVERIFY(e.frame->comm().busy());
+        const int total = e.frame->comm().ProgressTotal();
+        QVERIFY(total >= 1345);
+        QCOMPARE(e.transferText(), QStringLiteral("0/%1").arg(total));
+        QCOMPARE(e.frame->activePane(), 501);
+        QVERIFY(e.frame->action(cmd::kCancel)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(e.transferText().startsWith(QStringLiteral("OK (")), 90000);
+        QVERIFY(e.transferText().endsWith(QStringLiteral(" s)")));
+        QCOMPARE(e.frame->comm().progressCount(), total);
+        QCOMPARE(e.frame->activePane(), 503);
+        QCOMPARE(e.linkText(), QStringLiteral("OFFLINE"));
+        QVERIFY(e.app.doc().IsModified());
+        QVERIFY(e.messages.shown.empty());
+
+        // Esc during a transfer: "Canceled" and no message box.
+        e.key(Qt::Key_F4, Qt::ShiftModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(e.frame->comm().progressCount() > 20, 30000);
+        e.key(Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.frame->comm().running(), 10000);
+        QCOMPARE(e.transferText(), QStringLiteral("Canceled"));
+        QCOMPARE(e.frame->activePane(), 503);
+        QVERIFY(e.messages.shown.empty());
+        QVERIFY(e.frame->action(cmd::kReceiveAll)->isEnabled());
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"
