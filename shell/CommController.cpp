@@ -221,6 +221,9 @@ void CommController::finish(uint32_t code)
     busy_ = online_ = false;
     receivedTables_ = receivesNames_ = false;
     emit stateChanged();
+    if (op == OperationId::InfoSend || op == OperationId::InfoReceive) {
+        emit infoTransferEnded();
+    }
     if (tablesReceived) {
         emit documentReceived();
     }

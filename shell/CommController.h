@@ -78,6 +78,8 @@ signals:
     void stateChanged();
     // Received values are in the document (views update everything).
     void documentReceived();
+    // The info block was sent or received and the records are up to date.
+    void infoTransferEnded();
     // The worker did not end in time; the frame may say so.
     void waitingForWorker(bool waiting);
 

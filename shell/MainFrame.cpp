@@ -473,6 +473,9 @@ void CMainFrame::openHelp()
 void CMainFrame::showInfo(bool edit)
 {
     CInfoDlg dialog(app_.core().info(), app_.core().labels(), edit, *comm_, messages_, formatLocalDate, this);
+    // The records take the received block over when the frame's report
+    // arrives, which is after the transfer dialog has closed.
+    connect(comm_, &CommController::infoTransferEnded, &dialog, &CInfoDlg::refreshBoxInfo);
     dialog.exec();
     if (dialog.fileTextsChanged()) {
         app_.doc().SetModifiedFlag(true);

@@ -208,6 +208,23 @@ private slots:
         QVERIFY(e.messages.shown[0].beep);
     }
 
+    void closingWithUnsavedChangesAsks()
+    {
+        Editor e;
+        QVERIFY(e.started);
+        e.app.doc().SetModifiedFlag(true);
+        e.frame->OnDocumentReplaced();
+        QVERIFY(e.frame->isWindowModified());
+        e.messages.answer = platform::UserAnswer::Cancel;
+        QVERIFY(!e.frame->close());
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+        QCOMPARE(e.messages.shown[0].text, std::string("Save changes to Untitled?"));
+        QVERIFY2(e.app.settings().windowPos.empty(), "nothing is stored while the window stays");
+        e.messages.answer = platform::UserAnswer::No;
+        QVERIFY(e.frame->close());
+        QVERIFY(!e.app.settings().windowPos.empty());
+    }
+
     void receiveAllFromTheSimulatedBoxAndCancel()
     {
         Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
