@@ -29,6 +29,12 @@ inline constexpr int kHideBars = 1205;
 inline constexpr int kShowInfo = 32897;
 inline constexpr int kEditInfo = 32898;
 inline constexpr int kHelp = 57666;
+// Commands of the active table view.
+inline constexpr int kNextGrid = 1210;
+inline constexpr int kPreviousGrid = 32912;
+inline constexpr int kFillRight = 32816;
+inline constexpr int kFillDown = 32817;
+inline constexpr int kLambdaCorrection = 32916;
 } // namespace cmd
 
 inline constexpr int kFirstPane = 501; // Fuel Map

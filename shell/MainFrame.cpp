@@ -1,6 +1,7 @@
 #include "shell/MainFrame.h"
 
 #include "comm/Operation.h"
+#include "comm/PortCodes.h"
 #include "document/LambdaSensors.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
@@ -9,7 +10,9 @@
 #include "shell/MorvexApp.h"
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
+#include "shell/GridFonts.h"
 #include "shell/ZamoStatusbar.h"
+#include "views/FuelmapView.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -46,6 +49,28 @@ std::string formatLocalDate(platform::OleDateTime date)
     return QLocale().toString(dt, QLocale::ShortFormat).toStdString();
 }
 
+// The frame as the views reach it: a changed value while online.
+class FrameTarget : public platform::MessageTarget {
+public:
+    explicit FrameTarget(CommController& comm) : comm_(comm) {}
+    void post(uint32_t message, uintptr_t wParam, intptr_t lParam) override { send(message, wParam, lParam); }
+    intptr_t send(uint32_t message, uintptr_t wParam, intptr_t lParam) override
+    {
+        if (message == comm::WM_BOX_VALUE_CHANGED) {
+            comm::UpdateEntry entry;
+            entry.command = static_cast<uint8_t>(wParam & 0xFF);
+            entry.lineAddress = static_cast<uint16_t>((wParam >> 16) & 0xFFFF);
+            entry.newValue = static_cast<uint8_t>(lParam & 0xFF);
+            entry.oldValue = static_cast<uint8_t>((lParam >> 16) & 0xFF);
+            comm_.ValueChanged(entry);
+        }
+        return 0;
+    }
+
+private:
+    CommController& comm_;
+};
+
 // The window state version of the tool bars: another layout is not taken.
 constexpr int kToolbarStateVersion = 1;
 
@@ -67,6 +92,8 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
     ports_ = new PortController(app.settings(), *comm_, messages, app.core().paths().program, this);
     setCentralWidget(panes_);
     setStatusBar(status_);
+    frameTarget_ = std::make_unique<FrameTarget>(*comm_);
+    buildViews();
     buildMenus();
     buildToolBars();
     connectControllers();
@@ -119,7 +146,18 @@ void CMainFrame::buildMenus()
     buildRecentFiles();
 
     QMenu* edit = bar->addMenu(tr("&Edit"));
+    addCommand(edit, cmd::kFillRight, tr("Fill In Mean Values &Right"));
+    addCommand(edit, cmd::kFillDown, tr("Fill In Mean Values &Down"));
+    edit->addSeparator();
+    addCommand(edit, cmd::kNextGrid, tr("Next &Grid\tF10"), QKeySequence(Qt::Key_F10));
+    addCommand(edit, cmd::kPreviousGrid, tr("Pr&evious Grid\tF9"), QKeySequence(Qt::Key_F9));
+    edit->addSeparator();
     addCommand(edit, cmd::kEditInfo, tr("Edit &Info"));
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+
+    QMenu* fuel = bar->addMenu(tr("F&uel Map"));
+    addCommand(fuel, cmd::kLambdaCorrection, tr("&Use Right Cylinder Map for Lambda Correction"));
+    connect(fuel, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* view = bar->addMenu(tr("&View"));
     statusBarAction_ = view->addAction(tr("&Status Bar"));
@@ -177,6 +215,39 @@ void CMainFrame::buildMenus()
         messages_.show({std::string(kAppTitle) + " 02-2008\n\nEditor for the Zamo-Box.",
                         platform::UserMessage::Icon::Information});
     });
+}
+
+void CMainFrame::buildViews()
+{
+    views::ViewContext context;
+    context.doc = &app_.doc();
+    context.labels = &app_.core().labels();
+    context.frame = frameTarget_.get();
+    context.messages = &messages_;
+    const GridFonts fonts = createGridFonts();
+    context.gridFont = fonts.grid;
+    context.captionFont = fonts.grid;
+    context.useRightCylinderForLambdaCorrection = &app_.settings().useRightCylinderForLambdaCorrection;
+
+    fuelmap_ = new views::CFuelmapView(context);
+    panes_->setTableViews(kFirstPane, fuelmap_, nullptr);
+    connect(fuelmap_, &views::CZamoGridView::idealWidthChanged, this, [this](int width) {
+        panes_->setGridWidth(kFirstPane, width);
+    });
+    comm::PaneTargets targets;
+    targets.fuelMap = &fuelmap_->PortTarget();
+    comm_->setPaneTargets(targets);
+    updateViews(views::kHintAll);
+}
+
+void CMainFrame::updateViews(int hint)
+{
+    fuelmap_->OnUpdate(hint);
+}
+
+views::CZamoCylinderView* CMainFrame::activeCylinderView() const
+{
+    return panes_->activePane() == kFirstPane ? fuelmap_ : nullptr;
 }
 
 void CMainFrame::buildToolBars()
@@ -284,7 +355,11 @@ void CMainFrame::connectControllers()
         panes_->switchMode(comm_->online());
         UpdateCommandStates();
     });
-    connect(comm_, &CommController::documentReceived, this, &CMainFrame::updateTitle);
+    connect(comm_, &CommController::documentReceived, this, [this] {
+        // Index tables may have come too: headers and tables.
+        updateViews(views::kHintAll);
+        updateTitle();
+    });
     connect(comm_, &CommController::waitingForWorker, this, [this](bool waiting) {
         if (waiting) {
             status_->showMessage(tr("Waiting for the port to close..."));
@@ -343,8 +418,29 @@ FrameState CMainFrame::state() const
 void CMainFrame::UpdateCommandStates()
 {
     const FrameState s = state();
+    views::CZamoCylinderView* view = activeCylinderView();
     for (const auto& [id, a] : actions_) {
-        const CommandUi ui = commandState(id, s);
+        CommandUi ui = commandState(id, s);
+        // The view's own commands.
+        switch (id) {
+        case cmd::kFillRight:
+        case cmd::kFillDown:
+            ui.enabled = view != nullptr && view->CanFillMeanValues(id == cmd::kFillDown);
+            break;
+        case cmd::kNextGrid:
+        case cmd::kPreviousGrid:
+            ui.enabled = view != nullptr && view->CanSwitchGrid();
+            break;
+        case cmd::kLambdaCorrection:
+            ui.enabled = fuelmap_->CanToggleLambdaCorrection();
+            ui.checked = fuelmap_->LambdaCorrection();
+            a->setCheckable(true);
+            a->setEnabled(ui.enabled);
+            a->setChecked(ui.checked);
+            continue;
+        default:
+            break;
+        }
         a->setEnabled(ui.enabled);
         const bool checkable = id == cmd::kOnline || id == cmd::kOnlineValues || id == cmd::kTableWindow ||
                                (id >= kFirstPane && id <= kDiagnosticPane) ||
@@ -372,7 +468,9 @@ bool CMainFrame::RunCommand(int id)
 
 void CMainFrame::onCommand(int id)
 {
-    if (id != cmd::kAdjustPane && !commandState(id, state()).enabled) {
+    const bool viewCommand = id == cmd::kFillRight || id == cmd::kFillDown || id == cmd::kNextGrid ||
+                             id == cmd::kPreviousGrid || id == cmd::kLambdaCorrection;
+    if (id != cmd::kAdjustPane && !viewCommand && !commandState(id, state()).enabled) {
         return;
     }
     switch (id) {
@@ -421,6 +519,21 @@ void CMainFrame::onCommand(int id)
     case cmd::kHelp:
         openHelp();
         break;
+    case cmd::kFillRight:
+    case cmd::kFillDown:
+        if (views::CZamoCylinderView* view = activeCylinderView()) {
+            view->FillMeanValues(id == cmd::kFillDown);
+        }
+        break;
+    case cmd::kNextGrid:
+    case cmd::kPreviousGrid:
+        if (views::CZamoCylinderView* view = activeCylinderView()) {
+            id == cmd::kNextGrid ? view->NextGrid() : view->PreviousGrid();
+        }
+        break;
+    case cmd::kLambdaCorrection:
+        fuelmap_->SetLambdaCorrection(!fuelmap_->LambdaCorrection());
+        break;
     default:
         if (id >= kFirstPane && id <= kDiagnosticPane) {
             ShowPane(id);
@@ -442,6 +555,7 @@ void CMainFrame::ShowPane(int view)
 
 void CMainFrame::OnDocumentReplaced()
 {
+    updateViews(views::kHintAll);
     updateTitle();
     UpdateCommandStates();
 }

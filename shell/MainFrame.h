@@ -6,14 +6,21 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QMenu;
 class QToolBar;
 class QActionGroup;
 
 namespace platform {
+class MessageTarget;
 class UserMessages;
-}
+} // namespace platform
+
+namespace morvex::views {
+class CFuelmapView;
+class CZamoCylinderView;
+} // namespace morvex::views
 
 namespace morvex::shell {
 
@@ -52,6 +59,9 @@ public:
     FileController& files() { return *files_; }
     PaneLayout& panes() { return *panes_; }
     CZamoStatusbar& statusbar() { return *status_; }
+    views::CFuelmapView& fuelmapView() { return *fuelmap_; }
+    // The cylinder view of the active pane, if it has one.
+    views::CZamoCylinderView* activeCylinderView() const;
 
     // The document's contents were replaced (new, open, reload): every
     // view shows them anew.
@@ -69,6 +79,8 @@ private:
     QAction* addCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key = {});
     void buildMenus();
     void buildToolBars();
+    void buildViews();
+    void updateViews(int hint);
     void buildRecentFiles();
     void buildLambdaMenu(QMenu* menu);
     void connectControllers();
@@ -102,6 +114,8 @@ private:
     QAction* reloadAction_ = nullptr;
     QAction* saveAction_ = nullptr;
     std::function<bool(const QUrl&)> openUrl_;
+    std::unique_ptr<platform::MessageTarget> frameTarget_;
+    views::CFuelmapView* fuelmap_ = nullptr;
 };
 
 } // namespace morvex::shell

@@ -169,6 +169,22 @@ void PaneLayout::toggleOnlineValues()
     main_->setSizes(sizes);
 }
 
+void PaneLayout::setGridWidth(int view, int width)
+{
+    QSplitter* pane = tablePane(view);
+    if (pane == nullptr || width <= 0) {
+        return;
+    }
+    QList<int> sizes = pane->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (total <= 0) {
+        pane->setSizes({width, 1});
+        return;
+    }
+    const int grid = std::min(width, total);
+    pane->setSizes({grid, total - grid});
+}
+
 bool PaneLayout::tableWindowShown() const
 {
     const QSplitter* pane = tablePane(active_);

@@ -48,6 +48,8 @@ public:
     void toggleOnlineValues();
     // 532: the column takes the width its view asks for.
     void adjustOnlineValues();
+    // Adjust Pane of a table pane: its grid column gets `width`.
+    void setGridWidth(int view, int width);
     bool tableWindowShown() const;
     // Ctrl+F4: the grid column of the active table pane.
     void toggleTableWindow();

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+namespace morvex::views {
+
+// The chart beside a grid view in its pane: told the selected cell, asked
+// to rebuild from the displayed table, and told of transfer progress.
+class PartnerChart {
+public:
+    virtual ~PartnerChart() = default;
+    // Row and column of the map (grid row - 1, grid column - 1); -1: none.
+    virtual void SelectCell(int row, int column) = 0;
+    virtual void Rebuild(const uint8_t* table) = 0;
+    // 1 transfer started, 2 progress with `marker`, 0 finished.
+    virtual void TransferProgress(int state, int marker) = 0;
+    // Ctrl+arrow keys turn the chart.
+    virtual void TurnKey(int key) = 0;
+};
+
+} // namespace morvex::views

@@ -1,0 +1,490 @@
+#include "views/ZamoCylinderView.h"
+
+#include "comm/PortCodes.h"
+#include "document/Labels.h"
+#include "document/MorvexDoc.h"
+#include "grid/GridCellTypes.h"
+#include "grid/ValueGridCtrl.h"
+#include "platform/Encoding.h"
+#include "platform/MessageTarget.h"
+#include "platform/UserMessages.h"
+#include "views/PartnerChart.h"
+
+#include <QLabel>
+#include <QTabBar>
+
+namespace morvex::views {
+namespace {
+
+using grid::ColorRef;
+
+constexpr ColorRef kWhite = 0xFFFFFF;
+constexpr ColorRef kSending = 0xFF0000;
+constexpr ColorRef kSent = 0x800000;
+constexpr ColorRef kReading = 0x00FF00;
+constexpr ColorRef kRead = 0x008000;
+constexpr ColorRef kError = 0x0000FF;
+
+QString label(const ViewContext& c, GridLabel g)
+{
+    return QString::fromStdString(platform::cp1252ToUtf8(c.labels->grid(g)));
+}
+
+QString axis(const ViewContext& c, Channel ch)
+{
+    return QString::fromStdString(platform::cp1252ToUtf8(c.labels->label(ch))) + QStringLiteral(" ") +
+           QString::fromStdString(platform::cp1252ToUtf8(c.labels->unit(ch)));
+}
+
+} // namespace
+
+CZamoCylinderView::CZamoCylinderView(const ViewContext& context, QWidget* parent)
+    : CZamoGridView(context, parent),
+      tabs_(new QTabBar(this)),
+      portTarget_([this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+          if (message == comm::WM_PORT_NOTIFY) {
+              OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
+          }
+          return 0;
+      }, this)
+{
+    tabs_->addTab(label(context_, GridLabel::CylinderLeft));
+    tabs_->addTab(label(context_, GridLabel::CylinderRightPercent));
+    tabs_->addTab(label(context_, GridLabel::CylinderRightA));
+    tabs_->setFocusPolicy(Qt::NoFocus);
+    connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0) {
+            SwitchGrid(1211 + index);
+        }
+    });
+    grid_->SetItemText(0, 0, label(context_, GridLabel::CylinderLeftShort));
+    if (auto* corner = dynamic_cast<grid::CGridCelll250*>(grid_->GetCell(0, 0))) {
+        corner->SetSample(QStringLiteral("88.888"));
+    }
+    SetGridLabels(1211);
+}
+
+CZamoCylinderView::~CZamoCylinderView() = default;
+
+int CZamoCylinderView::TabCount() const
+{
+    return tabs_->count();
+}
+
+void CZamoCylinderView::SetGridLabels(int id)
+{
+    GridLabel name = GridLabel::CylinderLeft;
+    GridLabel corner = GridLabel::CylinderLeftShort;
+    if (id == 1212) {
+        name = GridLabel::CylinderRightPercent;
+        corner = GridLabel::CylinderRightPercentShort;
+    } else if (id == 1213) {
+        name = GridLabel::CylinderRightA;
+        corner = GridLabel::CylinderRightAShort;
+    }
+    const QString grid = label(context_, name);
+    SetCaptions(grid + QStringLiteral(": ") + axis(context_, Channel::ThrottlePosition),
+                grid + QStringLiteral(": ") + axis(context_, Channel::Revolutions));
+    grid_->SetItemText(0, 0, label(context_, corner));
+    grid_->RedrawCell(0, 0);
+}
+
+void CZamoCylinderView::BindTables(uint8_t* left, uint8_t* right)
+{
+    left_ = left;
+    right_ = right;
+}
+
+void CZamoCylinderView::RebuildChart()
+{
+    if (partner_ != nullptr) {
+        partner_->Rebuild(GetDisplayedTable());
+    }
+}
+
+void CZamoCylinderView::LoadGrid(int id)
+{
+    uint8_t* table = id == 1211 ? left_ : id == 1212 ? percent_.data() : id == 1213 ? right_ : nullptr;
+    // Without a chart there is nothing to draw it for yet; the grid still
+    // shows the table.
+    if (table == nullptr) {
+        return;
+    }
+    displayedTable_ = table;
+    RebuildChart();
+    for (int row = 1; row <= kMapRows; ++row) {
+        for (int column = 1; column <= kMapColumns; ++column) {
+            grid_->SetItemText(row, column, QString::number(table[positionOf(row, column)]));
+        }
+    }
+    grid_->viewport()->update();
+}
+
+void CZamoCylinderView::ComputeRightPercent(int count)
+{
+    if (left_ == nullptr || right_ == nullptr) {
+        return;
+    }
+    computeRightPercent({left_, kMapSize}, {right_, kMapSize}, percent_, count);
+}
+
+void CZamoCylinderView::SwitchGrid(int id)
+{
+    if (id == activeGrid_ || id < 1211 || id > 1210 + TabCount()) {
+        return;
+    }
+    if (grid_->IsEditing()) {
+        grid_->EndEditing();
+    }
+    LoadGrid(id);
+    SetGridLabels(id);
+    activeGrid_ = id;
+    const QSignalBlocker block(tabs_);
+    tabs_->setCurrentIndex(id - 1211);
+}
+
+void CZamoCylinderView::NextGrid()
+{
+    if (!CanSwitchGrid()) {
+        return;
+    }
+    const int id = activeGrid_ + 1 <= 1210 + TabCount() ? activeGrid_ + 1 : 1211;
+    SwitchGrid(id);
+}
+
+void CZamoCylinderView::PreviousGrid()
+{
+    if (!CanSwitchGrid()) {
+        return;
+    }
+    const int id = activeGrid_ == 1211 ? 1210 + TabCount() : activeGrid_ - 1;
+    SwitchGrid(id);
+}
+
+void CZamoCylinderView::ShowLimitMessage(const std::string& text)
+{
+    // Bulk edits (fill, paste, a selection) limit silently.
+    if (grid_->GetSelectedCount() > 1 || grid_->IsPasteInProgress() || context_.messages == nullptr) {
+        return;
+    }
+    platform::UserMessage m;
+    m.text = text;
+    m.beep = true;
+    context_.messages->show(m);
+}
+
+int CZamoCylinderView::Finish(int row, int column, const CellEditResult& result)
+{
+    if (result.message) {
+        ShowLimitMessage(*result.message);
+    }
+    if (result.answer == grid::GRID_ANSWER_KEEP_TEXT && result.text) {
+        grid_->SetItemText(row, column, QString::fromStdString(*result.text));
+        grid_->SetModified(true, row, column);
+        grid_->RedrawCell(row, column);
+    }
+    if (result.modified && context_.doc != nullptr) {
+        context_.doc->SetModifiedFlag(true);
+        RebuildChart();
+    }
+    return result.answer;
+}
+
+int CZamoCylinderView::ApplyCellEdit(int row, int column)
+{
+    if (left_ == nullptr || right_ == nullptr) {
+        return 0;
+    }
+    const int p = positionOf(row, column);
+    const std::string typed = grid_->GetItemText(row, column).toStdString();
+    const CellEditResult r =
+        applyCoupledEdit(static_cast<CylinderGrid>(activeGrid_), typed, left_[p], right_[p], percent_[static_cast<std::size_t>(p)]);
+    return Finish(row, column, r);
+}
+
+uint16_t CZamoCylinderView::LineAddress(bool leftTable, int position) const
+{
+    return static_cast<uint16_t>(leftTable ? position : position + kMapSize);
+}
+
+void CZamoCylinderView::ReportChange(bool leftTable, int position, uint8_t before, uint8_t after)
+{
+    if (before == after || context_.frame == nullptr) {
+        return;
+    }
+    const uintptr_t wParam = updateCommand_ | (uintptr_t{LineAddress(leftTable, position)} << 16);
+    const intptr_t lParam = static_cast<intptr_t>(after | (uint32_t{before} << 16));
+    context_.frame->send(comm::WM_BOX_VALUE_CHANGED, wParam, lParam);
+}
+
+int CZamoCylinderView::ApplyCellEditAndReport(int row, int column)
+{
+    if (left_ == nullptr || right_ == nullptr) {
+        return 0;
+    }
+    const int p = positionOf(row, column);
+    const uint8_t leftBefore = left_[p];
+    const uint8_t rightBefore = right_[p];
+    const int answer = ApplyCellEdit(row, column);
+    ReportChange(true, p, leftBefore, left_[p]);
+    ReportChange(false, p, rightBefore, right_[p]);
+    return answer;
+}
+
+int CZamoCylinderView::GridNotify(int code, int row, int column)
+{
+    switch (code) {
+    case grid::GRID_NOTIFY_END_EDIT:
+        return ApplyCellEdit(row, column);
+    case grid::GRID_NOTIFY_LOCKED_STEP:
+        return ApplyCellEditAndReport(row, column);
+    default:
+        return CZamoGridView::GridNotify(code, row, column);
+    }
+}
+
+bool CZamoCylinderView::CanFillMeanValues(bool down) const
+{
+    std::vector<SelectedCell> cells;
+    for (const grid::CCellID& c : grid_->GetSelectedCells()) {
+        cells.push_back({c.row, c.col, 0});
+    }
+    return canFillMeanValues(cells, down);
+}
+
+void CZamoCylinderView::FillMeanValues(bool down)
+{
+    std::vector<SelectedCell> cells;
+    for (const grid::CCellID& c : grid_->GetSelectedCells()) {
+        cells.push_back({c.row, c.col, grid_->GetItemText(c.row, c.col).toInt()});
+    }
+    for (const FilledCell& f : fillMeanValues(cells, down)) {
+        grid_->SetItemTextNotify(f.row, f.column, QString::fromStdString(f.text));
+    }
+}
+
+void CZamoCylinderView::ResetCellColours()
+{
+    for (int row = 1; row <= kMapRows; ++row) {
+        for (int column = 1; column <= kMapColumns; ++column) {
+            grid_->SetItemBkColour(row, column);
+            grid_->SetItemFgColour(row, column);
+        }
+    }
+}
+
+void CZamoCylinderView::ForgetLiveCell()
+{
+    if (previousLive_.IsValid()) {
+        grid_->SetItemBkColour(previousLive_.row, previousLive_.col);
+        grid_->SetItemFgColour(previousLive_.row, previousLive_.col);
+        grid_->RedrawCell(previousLive_);
+    }
+    previousLive_ = {};
+}
+
+void CZamoCylinderView::SetLiveCell(int row, int column)
+{
+    ForgetLiveCell();
+    if (row < 1 || column < 1) {
+        grid_->SetFocusCell(-1, -1);
+        if (partner_ != nullptr) {
+            partner_->SelectCell(15, -1);
+        }
+        return;
+    }
+    previousLive_ = {row, column};
+    grid_->SetSelectionAnchor(previousLive_);
+    grid_->SetItemFgColour(row, column, kLiveText);
+    grid_->SetItemBkColour(row, column, kLiveBack);
+    grid_->SetFocusCell(row, column);
+    grid_->RedrawCell(row, column);
+    if (partner_ != nullptr) {
+        partner_->SelectCell(row - 1, column - 1);
+    }
+}
+
+void CZamoCylinderView::EnableGridEditing(bool enable)
+{
+    if (!enable) {
+        const grid::CCellID focus = grid_->GetFocusCell();
+        if (grid_->IsValid(focus)) {
+            rememberedFocus_ = focus;
+            if (grid_->IsEditing()) {
+                grid_->EndEditing();
+            }
+        }
+        rememberedSelection_ = grid_->GetSelectedCellRange();
+        grid_->SetSelectedRange(grid::CCellRange());
+        grid_->SetFocusCell(-1, -1);
+        grid_->SetEditable(false);
+        grid_->SetInputEnabled(false);
+        grid_->SetTrackFocusCell(false);
+        grid_->SetFrameFocusCell(false);
+        return;
+    }
+    grid_->SetEditable(true);
+    grid_->SetInputEnabled(true);
+    grid_->SetTrackFocusCell(true);
+    grid_->SetFrameFocusCell(true);
+    grid_->SetSelectedRange(rememberedSelection_);
+    grid_->SetFocusCell(rememberedFocus_);
+    if (partner_ != nullptr) {
+        partner_->SelectCell(rememberedFocus_.row - 1, rememberedFocus_.col - 1);
+    }
+    grid_->SetLockedStepping(false);
+}
+
+void CZamoCylinderView::SetCellValue(int position, int value)
+{
+    if (left_ == nullptr || right_ == nullptr || position < 0 || position >= 2 * kMapSize) {
+        return;
+    }
+    const bool leftPosition = position < kMapSize;
+    const int p = position % kMapSize;
+    setCoupledValue(leftPosition, static_cast<uint8_t>(std::clamp(value, 0, 250)), left_[p], right_[p],
+                    percent_[static_cast<std::size_t>(p)]);
+    const uint8_t* shown = GetDisplayedTable();
+    if (shown != nullptr) {
+        grid_->SetItemText(rowOf(p), columnOf(p), QString::number(shown[p]));
+        grid_->RedrawCell(rowOf(p), columnOf(p));
+    }
+}
+
+void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
+{
+    using namespace comm;
+    const int position = PositionOfStep(static_cast<int>(lParam));
+    const bool leftPosition = position < kMapSize;
+    const int p = ((position % kMapSize) + kMapSize) % kMapSize;
+    const int row = rowOf(p);
+    const int column = columnOf(p);
+    auto paint = [&](ColorRef text, ColorRef back) {
+        grid_->SetItemFgColour(row, column, text);
+        grid_->SetItemBkColour(row, column, back);
+    };
+    switch (code) {
+    case PT_ABORTED:
+        ForgetLiveCell();
+        [[fallthrough]];
+    case PT_READ_DONE:
+        ComputeRightPercent(kMapSize);
+        LoadGrid(activeGrid_);
+        RebuildChart();
+        grid_->AutoSize();
+        [[fallthrough]];
+    case PT_WRITE_DONE:
+        ResetCellColours();
+        EnableGridEditing(true);
+        if (partner_ != nullptr) {
+            partner_->TransferProgress(0, 0);
+        }
+        grid_->viewport()->update();
+        break;
+    case PT_READ_BEGIN:
+        blink_ = true;
+        paint(kWhite, kReading);
+        grid_->RedrawCell(row, column);
+        break;
+    case PT_VALUE_READ:
+        blink_ = true;
+        if (partner_ != nullptr) {
+            partner_->TransferProgress(2, progressMarker(position));
+        }
+        if (leftPosition) {
+            paint(kWhite, kRead);
+        } else {
+            paint(grid::kColorDefault, grid::kColorDefault);
+        }
+        if ((leftPosition && activeGrid_ == 1211 && left_ != nullptr) ||
+            (!leftPosition && activeGrid_ == 1213 && right_ != nullptr)) {
+            grid_->SetItemText(row, column, QString::number((leftPosition ? left_ : right_)[p]));
+        }
+        grid_->RedrawCell(row, column);
+        if (context_.doc != nullptr) {
+            context_.doc->SetModifiedFlag(true);
+        }
+        break;
+    case PT_WRITE_BEGIN:
+        blink_ = true;
+        paint(kWhite, kSending);
+        grid_->RedrawCell(row, column);
+        break;
+    case PT_VALUE_WRITTEN:
+        blink_ = true;
+        if (partner_ != nullptr) {
+            partner_->TransferProgress(2, progressMarker(position));
+        }
+        if (leftPosition) {
+            paint(kWhite, kSent);
+        } else {
+            paint(grid::kColorDefault, grid::kColorDefault);
+        }
+        grid_->RedrawCell(row, column);
+        break;
+    case PT_WRITE_FAILED:
+    case PT_READ_FAILED:
+        if (blink_) {
+            paint(kWhite, kError);
+        } else {
+            paint(grid::kColorDefault, grid::kColorDefault);
+        }
+        blink_ = !blink_;
+        grid_->RedrawCell(row, column);
+        break;
+    case PT_RECEIVE_STARTED:
+    case PT_SEND_STARTED:
+        EnableGridEditing(false);
+        if (partner_ != nullptr) {
+            partner_->TransferProgress(1, 0);
+        }
+        break;
+    case PT_ONLINE_STARTED:
+        EnableGridEditing(false);
+        grid_->SetTrackFocusCell(true);
+        grid_->SetFrameFocusCell(true);
+        grid_->SetLockedStepping(true);
+        live_ = {};
+        previousLive_ = {};
+        SetLiveCell(-1, -1);
+        break;
+    case PT_ONLINE_ENDED:
+        ForgetLiveCell();
+        EnableGridEditing(true);
+        break;
+    case PT_LIVE_FAILED:
+        if (forgetLiveValue(live_, static_cast<int>(lParam & 0xFFFF))) {
+            SetLiveCell(-1, -1);
+        }
+        break;
+    case PT_LIVE_VALUE:
+        if (applyLiveValue(live_, static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF))) {
+            if (live_.row >= 0 && live_.column >= 0) {
+                SetLiveCell(live_.row + 1, live_.column + 1);
+            } else {
+                SetLiveCell(-1, -1);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+QSize CZamoCylinderView::GetIdealSize() const
+{
+    const int c = CaptionHeight();
+    return {grid_->GetVirtualWidth() + c + 4, grid_->GetVirtualHeight() + tabs_->sizeHint().height() + c + 4};
+}
+
+void CZamoCylinderView::LayoutChildren(int w, int h)
+{
+    const int t = tabs_->sizeHint().height();
+    const int c = CaptionHeight();
+    tabs_->setGeometry(0, 0, w, t);
+    grid_->setGeometry(c, t + c, w - c, h - c - t);
+    columnCaption_->setGeometry(0, t, w, c);
+    rowCaption_->setGeometry(0, t + c, c, h - c - t);
+}
+
+} // namespace morvex::views

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "grid/GridDefs.h"
+#include "shell/QueuedMessageTarget.h"
+#include "views/CylinderMap.h"
+#include "views/ZamoGridView.h"
+
+#include <array>
+#include <cstdint>
+
+class QTabBar;
+
+namespace morvex::views {
+
+// A 32 x 16 map of both cylinders on three tabs: left cylinder, right
+// cylinder in per cent of the left, right cylinder. Edits of one grid keep
+// the other two in step; while online the grid is locked, shows the live
+// cell and reports every changed byte to the frame.
+class CZamoCylinderView : public CZamoGridView {
+    Q_OBJECT
+public:
+    explicit CZamoCylinderView(const ViewContext& context, QWidget* parent = nullptr);
+    ~CZamoCylinderView() override;
+
+    // Where the port worker's reports for this view's jobs go.
+    platform::MessageTarget& PortTarget() { return portTarget_; }
+
+    int ActiveGrid() const { return activeGrid_; }
+    QTabBar& Tabs() { return *tabs_; }
+    std::array<uint8_t, kMapSize>& PercentTable() { return percent_; }
+    uint8_t* LeftTable() const { return left_; }
+    uint8_t* RightTable() const { return right_; }
+    const LiveCell& Live() const { return live_; }
+
+    virtual void SetLiveCell(int row, int column);
+    virtual void EnableGridEditing(bool enable);
+    virtual void SwitchGrid(int id);
+    virtual bool CanSwitchGrid() const { return true; }
+    void NextGrid();
+    void PreviousGrid();
+    virtual int ApplyCellEdit(int row, int column);
+    virtual int ApplyCellEditAndReport(int row, int column);
+    virtual void SetGridLabels(int id);
+    virtual void LoadGrid(int id);
+    virtual void ComputeRightPercent(int count);
+    virtual void OnBoxEvent(uint32_t code, intptr_t lParam);
+    virtual void SetCellValue(int position, int value);
+
+    bool CanFillMeanValues(bool down) const;
+    void FillMeanValues(bool down);
+
+    int GridNotify(int code, int row, int column) override;
+    QSize GetIdealSize() const override;
+
+    // The default live-cell colours.
+    static constexpr grid::ColorRef kLiveText = grid::Rgb(0, 0, 0);
+    static constexpr grid::ColorRef kLiveBack = grid::Rgb(255, 255, 0);
+
+protected:
+    // The command byte and line address under which a changed byte of the
+    // left (or right) table at map position p is written to the box.
+    virtual uint16_t LineAddress(bool leftTable, int position) const;
+    // The map position (0..511 left, 512..1023 right) of the value a
+    // transfer job reports as its step `step`.
+    virtual int PositionOfStep(int step) const { return step; }
+    uint8_t UpdateCommand() const { return updateCommand_; }
+    void SetUpdateCommand(uint8_t command) { updateCommand_ = command; }
+    // Shows a coupling message for single-cell edits only.
+    void ShowLimitMessage(const std::string& text);
+    // Applies a result's text to the cell (answer -3).
+    int Finish(int row, int column, const CellEditResult& result);
+    void ReportChange(bool leftTable, int position, uint8_t before, uint8_t after);
+    void BindTables(uint8_t* left, uint8_t* right);
+    int TabCount() const;
+    void LayoutChildren(int width, int height) override;
+    void RebuildChart();
+    void ResetCellColours();
+    void ForgetLiveCell();
+
+    QTabBar* tabs_;
+    int activeGrid_ = 1211;
+    uint8_t* left_ = nullptr;
+    uint8_t* right_ = nullptr;
+    std::array<uint8_t, kMapSize> percent_{};
+    LiveCell live_;
+    grid::CCellID previousLive_;
+    grid::CCellID rememberedFocus_{1, 1};
+    grid::CCellRange rememberedSelection_{1, 1, 1, 1};
+    bool blink_ = false;
+
+private:
+    shell::QueuedMessageTarget portTarget_;
+    uint8_t updateCommand_ = 255;
+};
+
+} // namespace morvex::views

@@ -1,0 +1,155 @@
+#include "views/ZamoGridView.h"
+
+#include "grid/GridCellTypes.h"
+#include "grid/ValueGridCtrl.h"
+#include "views/PartnerChart.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+
+namespace morvex::views {
+
+CLBToRTStatic::CLBToRTStatic(QWidget* parent) : QWidget(parent) {}
+
+void CLBToRTStatic::setText(const QString& text)
+{
+    if (text != text_) {
+        text_ = text;
+        update();
+    }
+}
+
+void CLBToRTStatic::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.translate(0, height());
+    p.rotate(-90);
+    p.setPen(palette().windowText().color());
+    p.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, text_);
+}
+
+CZamoGridView::CZamoGridView(const ViewContext& context, QWidget* parent)
+    : QWidget(parent),
+      context_(context),
+      grid_(new grid::CValueGridCtrl(this)),
+      rowCaption_(new CLBToRTStatic(this)),
+      columnCaption_(new QLabel(this))
+{
+    grid_->SetControlId(1211);
+    grid_->SetNotifyTarget(this);
+    grid_->SetDefaultCellType<grid::CGridCelll250>();
+    grid_->GetDefaultCell(false, false)->SetFormat(grid::kFormatRight);
+    grid_->SetRowCount(33);
+    grid_->SetColumnCount(17);
+    grid_->SetFixedRowCount(1);
+    grid_->SetFixedColumnCount(1);
+    grid_->SetGridFont(context_.gridFont);
+    grid_->SetSelectedRange(1, 1, 1, 1);
+    grid_->SetFocusCell(1, 1);
+    grid_->installEventFilter(this);
+    columnCaption_->setAlignment(Qt::AlignCenter);
+    columnCaption_->setFont(context_.captionFont);
+    rowCaption_->setFont(context_.captionFont);
+    captionHeight_ = QFontMetrics(context_.captionFont).height() + 4;
+    setFocusProxy(grid_);
+}
+
+CZamoGridView::~CZamoGridView()
+{
+    grid_->SetNotifyTarget(nullptr);
+}
+
+QString CZamoGridView::ColumnCaption() const
+{
+    return columnCaption_->text();
+}
+
+QString CZamoGridView::RowCaption() const
+{
+    return rowCaption_->text();
+}
+
+void CZamoGridView::SetCaptions(const QString& column, const QString& row)
+{
+    columnCaption_->setText(column);
+    rowCaption_->setText(row);
+}
+
+int CZamoGridView::GridNotify(int code, int row, int column)
+{
+    if (code == grid::GRID_NOTIFY_SEL_CHANGED && partner_ != nullptr) {
+        partner_->SelectCell(row - 1, column - 1);
+    }
+    return 0;
+}
+
+QSize CZamoGridView::GetIdealSize() const
+{
+    return {grid_->GetVirtualWidth() + captionHeight_ + 2, grid_->GetVirtualHeight() + captionHeight_ + 2};
+}
+
+int CZamoGridView::AdjustedWidth() const
+{
+    const QSize ideal = GetIdealSize();
+    int width = ideal.width();
+    if (height() < ideal.height()) {
+        width += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    }
+    return width;
+}
+
+void CZamoGridView::OnGridFontChanged(const QFont& font)
+{
+    context_.gridFont = font;
+    grid_->SetGridFont(font);
+    grid_->AutoSize();
+    emit idealWidthChanged(AdjustedWidth());
+}
+
+void CZamoGridView::OnUpdate(int)
+{
+    update();
+}
+
+void CZamoGridView::LayoutChildren(int w, int h)
+{
+    const int c = captionHeight_;
+    grid_->setGeometry(c, c, w - c, h - c);
+    columnCaption_->setGeometry(0, 0, w, c);
+    rowCaption_->setGeometry(0, c, c, h - c);
+}
+
+void CZamoGridView::resizeEvent(QResizeEvent*)
+{
+    LayoutChildren(width(), height());
+}
+
+void CZamoGridView::focusInEvent(QFocusEvent*)
+{
+    grid_->setFocus();
+}
+
+bool CZamoGridView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Ctrl+arrow keys (and Ctrl+numeric pad) turn the partner chart.
+    if (watched == grid_ && event->type() == QEvent::KeyPress && partner_ != nullptr) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool ctrl = (key->modifiers() & Qt::ControlModifier) != 0;
+        const int k = key->key();
+        const bool arrow = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
+        const bool pad = (key->modifiers() & Qt::KeypadModifier) != 0 && k != Qt::Key_5 &&
+                         ((k >= Qt::Key_1 && k <= Qt::Key_9) || arrow || k == Qt::Key_Home || k == Qt::Key_End ||
+                          k == Qt::Key_PageUp || k == Qt::Key_PageDown);
+        if (ctrl && (arrow || pad)) {
+            partner_->TurnKey(k);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace morvex::views

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "grid/GridDefs.h"
+#include "views/ViewContext.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QLabel;
+
+namespace morvex::grid {
+class CValueGridCtrl;
+}
+
+namespace morvex::views {
+
+class PartnerChart;
+
+// A caption drawn bottom to top, left of a grid.
+class CLBToRTStatic : public QWidget {
+    Q_OBJECT
+public:
+    explicit CLBToRTStatic(QWidget* parent = nullptr);
+    void setText(const QString& text);
+    const QString& text() const { return text_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+};
+
+// Document update hints.
+inline constexpr int kHintAll = 0;
+inline constexpr int kHintHeaders = 1;
+inline constexpr int kHintTables = 2;
+
+// A table view: one value grid with a caption above (the column axis) and
+// one left of it (the row axis), the shared grid font, and Ctrl+arrow keys
+// for the partner chart.
+class CZamoGridView : public QWidget, public grid::GridNotifyTarget {
+    Q_OBJECT
+public:
+    explicit CZamoGridView(const ViewContext& context, QWidget* parent = nullptr);
+    ~CZamoGridView() override;
+
+    grid::CValueGridCtrl& Grid() { return *grid_; }
+    void SetPartnerChart(PartnerChart* chart) { partner_ = chart; }
+    PartnerChart* GetPartnerChart() const { return partner_; }
+
+    virtual const uint8_t* GetDisplayedTable() const { return displayedTable_; }
+    virtual QSize GetIdealSize() const;
+    virtual void OnGridFontChanged(const QFont& font);
+    // The document changed (hint 0 all, 1 headers, 2 tables).
+    virtual void OnUpdate(int hint);
+
+    QString ColumnCaption() const;
+    QString RowCaption() const;
+
+    int GridNotify(int code, int row, int column) override;
+
+signals:
+    // The pane should give the grid column this width (Adjust Pane).
+    void idealWidthChanged(int width);
+
+protected:
+    void SetCaptions(const QString& column, const QString& row);
+    // The width the pane should give this view (ideal width plus a scroll
+    // bar when the height does not fit).
+    int AdjustedWidth() const;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    virtual void LayoutChildren(int width, int height);
+    int CaptionHeight() const { return captionHeight_; }
+
+    ViewContext context_;
+    grid::CValueGridCtrl* grid_;
+    CLBToRTStatic* rowCaption_;
+    QLabel* columnCaption_;
+    PartnerChart* partner_ = nullptr;
+    const uint8_t* displayedTable_ = nullptr;
+    int captionHeight_ = 0;
+};
+
+} // namespace morvex::views
