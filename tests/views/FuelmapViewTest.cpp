@@ -1,0 +1,266 @@
+#include "comm/PortCodes.h"
+#include "document/AppCore.h"
+#include "document/BoxLayout.h"
+#include "document/MorvexDoc.h"
+#include "grid/ValueGridCtrl.h"
+#include "platform/MessageTarget.h"
+#include "platform/UserMessages.h"
+#include "views/FuelmapView.h"
+
+#include <QTabBar>
+#include <QTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace morvex;
+using namespace morvex::views;
+
+namespace {
+
+class RecordedMessages : public platform::UserMessages {
+public:
+    platform::UserAnswer show(const platform::UserMessage& m) override
+    {
+        shown.push_back(m);
+        return platform::UserAnswer::Ok;
+    }
+    std::vector<platform::UserMessage> shown;
+};
+
+// The frame as a view reports to it: every changed byte.
+class RecordedFrame : public platform::MessageTarget {
+public:
+    struct Change {
+        int command;
+        int lineAddress;
+        int newValue;
+        int oldValue;
+    };
+    void post(uint32_t, uintptr_t, intptr_t) override {}
+    intptr_t send(uint32_t message, uintptr_t w, intptr_t l) override
+    {
+        if (message == comm::WM_BOX_VALUE_CHANGED) {
+            changes.push_back({static_cast<int>(w & 0xFF), static_cast<int>(w >> 16), static_cast<int>(l & 0xFFFF),
+                               static_cast<int>((l >> 16) & 0xFFFF)});
+        }
+        return 0;
+    }
+    std::vector<Change> changes;
+};
+
+// A fuel map view on a new document of the built installation.
+struct Fixture {
+    explicit Fixture(bool lambdaCorrection)
+    {
+        std::string message;
+        started = core.Start(MORVEX_PROGRAM_DIR, "en", message);
+        doc = std::make_unique<CMorvexDoc>(core.adapt(), core.limits(), core.info());
+        doc->OnNewDocument();
+        flag = lambdaCorrection ? 1 : 0;
+        ViewContext c;
+        c.doc = doc.get();
+        c.labels = &core.labels();
+        c.frame = &frame;
+        c.messages = &messages;
+        c.useRightCylinderForLambdaCorrection = &flag;
+        view = std::make_unique<CFuelmapView>(c);
+        view->resize(700, 500);
+        view->OnUpdate(kHintAll);
+        view->show();
+    }
+    uint8_t* left() { return doc->GetBoxData(box::TAB_DDD_LINKS); }
+    uint8_t* right() { return doc->GetBoxData(box::TAB_DDD_RECHTS); }
+    grid::CValueGridCtrl& grid() { return view->Grid(); }
+    // Types `text` over the cell and ends with Enter, as the user does: the
+    // first digit opens the editor with that digit.
+    void type(int row, int column, const char* text)
+    {
+        grid().SetSelectedRange(row, column, row, column);
+        grid().SetFocusCell(row, column);
+        const QString t = QString::fromLatin1(text);
+        QTest::keyClicks(&grid(), t.left(1));
+        QTest::keyClicks(grid().GetEditWnd(), t.mid(1));
+        QTest::keyClick(grid().GetEditWnd(), Qt::Key_Return);
+    }
+    QString cell(int row, int column) { return grid().GetItemText(row, column); }
+
+    CAppCore core;
+    bool started = false;
+    std::unique_ptr<CMorvexDoc> doc;
+    int flag = 0;
+    RecordedMessages messages;
+    RecordedFrame frame;
+    std::unique_ptr<CFuelmapView> view;
+};
+
+constexpr int kRow = 17; // the first shown row: map position 256
+constexpr int kPos = 256;
+
+} // namespace
+
+class FuelmapViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void leftEditCarriesTheRightCylinderAlong()
+    {
+        Fixture f(false);
+        QVERIFY(f.started);
+        f.left()[kPos] = 100;
+        f.right()[kPos] = 120;
+        f.view->OnUpdate(kHintTables);
+        f.type(kRow, 1, "250");
+        QCOMPARE(f.left()[kPos], 250);
+        QCOMPARE(f.right()[kPos], 250);
+        QCOMPARE(f.view->PercentTable()[kPos], 100);
+        QVERIFY(f.doc->IsModified());
+        QVERIFY(f.messages.shown.empty());
+        // "007" is shown as the stored 7.
+        f.type(kRow, 2, "007");
+        QCOMPARE(f.cell(kRow, 2), QStringLiteral("7"));
+    }
+
+    void percentAndRightLimitsAreReported()
+    {
+        Fixture f(false);
+        f.left()[kPos] = 200;
+        f.left()[kPos + 1] = 0;
+        f.right()[kPos + 1] = 0;
+        f.view->OnUpdate(kHintTables);
+        f.view->NextGrid();
+        QCOMPARE(f.view->ActiveGrid(), 1212);
+        f.type(kRow, 1, "150");
+        QCOMPARE(f.messages.shown.size(), std::size_t{1});
+        QCOMPARE(f.messages.shown[0].text, std::string("Maximum possible value is 125!"));
+        QVERIFY(f.messages.shown[0].beep);
+        QCOMPARE(f.cell(kRow, 1), QStringLiteral("125"));
+        QCOMPARE(f.right()[kPos], 250);
+
+        f.view->NextGrid();
+        QCOMPARE(f.view->ActiveGrid(), 1213);
+        f.type(kRow, 2, "5");
+        QCOMPARE(f.messages.shown.size(), std::size_t{2});
+        QCOMPARE(f.messages.shown[1].text, std::string("Maximum possible value is 0 \nbecause left cylinder value is 0!"));
+        QCOMPARE(f.right()[kPos + 1], 0);
+        QCOMPARE(f.cell(kRow, 2), QStringLiteral("0"));
+
+        // A bulk edit caps silently.
+        f.grid().SetSelectedRange(kRow, 1, kRow + 1, 1);
+        f.grid().SetFocusCell(kRow, 1);
+        QTest::keyClick(&f.grid(), Qt::Key_Plus, Qt::ShiftModifier);
+        QCOMPARE(f.messages.shown.size(), std::size_t{2});
+    }
+
+    void tabsWrapBothWays()
+    {
+        Fixture f(false);
+        QCOMPARE(f.view->Tabs().count(), 3);
+        f.view->PreviousGrid();
+        QCOMPARE(f.view->ActiveGrid(), 1213);
+        QCOMPARE(f.view->Tabs().currentIndex(), 2);
+        QVERIFY(f.view->RowCaption().startsWith(QStringLiteral("Right cylinder: ")));
+        f.view->NextGrid();
+        QCOMPARE(f.view->ActiveGrid(), 1211);
+        QCOMPARE(f.cell(0, 0), QStringLiteral("L"));
+    }
+
+    void fillDownSkipsGaps()
+    {
+        Fixture f(false);
+        for (int row = kRow; row < kRow + 4; ++row) {
+            f.left()[positionOf(row, 3)] = 0;
+        }
+        f.left()[positionOf(kRow, 3)] = 10;
+        f.left()[positionOf(kRow + 3, 3)] = 40;
+        f.view->OnUpdate(kHintTables);
+        f.grid().SetSelectedRange(kRow, 3, kRow + 3, 3);
+        QVERIFY(f.view->CanFillMeanValues(true));
+        QVERIFY(!f.view->CanFillMeanValues(false));
+        f.view->FillMeanValues(true);
+        QCOMPARE(f.left()[positionOf(kRow + 1, 3)], 20);
+        QCOMPARE(f.left()[positionOf(kRow + 2, 3)], 30);
+        QCOMPARE(f.cell(kRow + 2, 3), QStringLiteral("30"));
+        QVERIFY(f.messages.shown.empty());
+        f.grid().SetSelectedRange(kRow, 3, kRow + 1, 3);
+        QVERIFY(!f.view->CanFillMeanValues(true));
+    }
+
+    void lambdaCorrectionUncouplesTheGrids()
+    {
+        Fixture f(false);
+        f.left()[kPos] = 100;
+        f.right()[kPos] = 120;
+        f.view->OnUpdate(kHintTables);
+        f.view->SwitchGrid(1213);
+        f.view->SetLambdaCorrection(true);
+        QCOMPARE(f.flag, 1);
+        QCOMPARE(f.view->Tabs().count(), 2);
+        QCOMPARE(f.view->Tabs().currentIndex(), 0);
+        QCOMPARE(f.view->ActiveGrid(), 1211);
+        QCOMPARE(f.view->Tabs().tabText(1), QStringLiteral("Lambda Correction"));
+        f.type(kRow, 1, "250");
+        QCOMPARE(f.left()[kPos], 250);
+        QCOMPARE(f.right()[kPos], 120);
+        QVERIFY(f.messages.shown.empty());
+        f.view->NextGrid();
+        QCOMPARE(f.cell(kRow, 1), QStringLiteral("120"));
+        f.view->NextGrid();
+        QCOMPARE(f.view->ActiveGrid(), 1211); // two tabs wrap
+
+        f.view->SetLambdaCorrection(false);
+        QCOMPARE(f.view->Tabs().count(), 3);
+        QCOMPARE(f.view->Tabs().tabText(1), QStringLiteral("Right cylinder %"));
+        QCOMPARE(f.view->PercentTable()[kPos], 48);
+
+        // Not while online.
+        f.view->OnBoxEvent(comm::PT_ONLINE_STARTED, 0);
+        QVERIFY(!f.view->CanToggleLambdaCorrection());
+    }
+
+    void onlineLiveCellAndLockedStep()
+    {
+        Fixture f(true);
+        f.left()[positionOf(32, 16)] = 77;
+        f.view->OnUpdate(kHintTables);
+        f.view->OnBoxEvent(comm::PT_ONLINE_STARTED, 0);
+        QVERIFY(!f.grid().IsEditable());
+        // Revolutions index 0 and throttle index 0: the bottom right cell.
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 130 | (0 << 16));
+        QVERIFY(!f.grid().GetFocusCell().IsValid());
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 131 | (0 << 16));
+        QCOMPARE(f.grid().GetFocusCell(), grid::CCellID(32, 16));
+        // A click changes nothing; numeric-pad plus steps and reports.
+        QTest::mouseClick(f.grid().viewport(), Qt::LeftButton);
+        QCOMPARE(f.grid().GetFocusCell(), grid::CCellID(32, 16));
+        QTest::keyClick(&f.grid(), Qt::Key_Plus, Qt::KeypadModifier);
+        QCOMPARE(f.left()[positionOf(32, 16)], 78);
+        QCOMPARE(f.frame.changes.size(), std::size_t{1});
+        QCOMPARE(f.frame.changes[0].command, 140);
+        QCOMPARE(f.frame.changes[0].lineAddress, positionOf(32, 16) - 256);
+        QCOMPARE(f.frame.changes[0].newValue, 78);
+        QCOMPARE(f.frame.changes[0].oldValue, 77);
+        // The upper half of the map is never touched.
+        for (int p = 0; p < 256; ++p) {
+            QCOMPARE(f.left()[p], uint8_t{0});
+        }
+        f.view->OnBoxEvent(comm::PT_ONLINE_ENDED, 0);
+        QVERIFY(f.grid().IsEditable());
+        QVERIFY(f.view->CanToggleLambdaCorrection());
+    }
+
+    void transferProgressFollowsTheShownHalf()
+    {
+        Fixture f(false);
+        f.view->OnBoxEvent(comm::PT_RECEIVE_STARTED, 0);
+        QVERIFY(!f.grid().IsEditable());
+        f.left()[256] = 42;
+        f.view->OnBoxEvent(comm::PT_VALUE_READ, 0);
+        QCOMPARE(f.cell(kRow, 1), QStringLiteral("42"));
+        f.view->OnBoxEvent(comm::PT_READ_DONE, 0);
+        QVERIFY(f.grid().IsEditable());
+    }
+};
+
+QTEST_MAIN(FuelmapViewTest)
+#include "FuelmapViewTest.moc"
