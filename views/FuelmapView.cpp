@@ -139,6 +139,16 @@ int CFuelmapView::ApplyCellEdit(int row, int column)
     return Finish(row, column, applyPlainEdit(typed, activeGrid_ == 1211 ? left_[p] : right_[p]));
 }
 
+int CFuelmapView::GridNotify(int code, int row, int column)
+{
+    // The hidden upper half is never changed: a live cell there (a box
+    // reporting a revolutions index above 15) must not step it.
+    if (code == grid::GRID_NOTIFY_BEGIN_EDIT && row < kFirstShownRow) {
+        return -1;
+    }
+    return CZamoCylinderView::GridNotify(code, row, column);
+}
+
 uint16_t CFuelmapView::LineAddress(bool leftTable, int position) const
 {
     // The box's fuel table: the shown left half first, then the right one.

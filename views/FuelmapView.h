@@ -19,6 +19,7 @@ public:
     void ComputeRightPercent(int count) override;
     void SetGridLabels(int id) override;
     int ApplyCellEdit(int row, int column) override;
+    int GridNotify(int code, int row, int column) override;
 
     bool LambdaCorrection() const;
     // Command 32916: switches the presentation to `on`.

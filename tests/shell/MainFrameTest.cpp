@@ -8,6 +8,13 @@
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
 #include "shell/ZamoStatusbar.h"
+#include "document/BoxLayout.h"
+#include "document/MorvexDoc.h"
+#include "grid/ValueGridCtrl.h"
+#include "views/FuelmapView.h"
+
+#include <array>
+#include <set>
 
 #include <QMenu>
 #include <QSignalSpy>
@@ -223,6 +230,62 @@ private slots:
         e.messages.answer = platform::UserAnswer::No;
         QVERIFY(e.frame->close());
         QVERIFY(!e.app.settings().windowPos.empty());
+    }
+
+    void onlineLiveCellAndStepReachTheBox()
+    {
+        Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
+        QVERIFY(e.started);
+        QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
+        e.frame->ports().StartSimulatedBox();
+        QVERIFY(ready.wait(10000));
+        auto& view = e.frame->fuelmapView();
+        auto& grid = view.Grid();
+
+        e.key(Qt::Key_F3);
+        QVERIFY(e.frame->comm().online());
+        // The live cell follows the simulated engine through the map.
+        std::set<std::pair<int, int>> seen;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const auto& live = view.Live();
+                if (live.row >= 0 && live.column >= 0) {
+                    if (grid.GetFocusCell() != morvex::grid::CCellID(live.row + 1, live.column + 1)) {
+                        return false;
+                    }
+                    seen.insert({live.row, live.column});
+                }
+                return seen.size() >= 2;
+            }(),
+            20000);
+
+        // Numeric-pad plus on the focus cell: the box gets the new value.
+        uint8_t* left = e.app.doc().GetBoxData(morvex::box::TAB_DDD_LINKS);
+        std::array<uint8_t, 512> before{};
+        std::copy(left, left + 512, before.begin());
+        QTest::keyClick(&grid, Qt::Key_Plus, Qt::KeypadModifier);
+        int changed = -1;
+        for (int p = 0; p < 512; ++p) {
+            if (left[p] != before[static_cast<std::size_t>(p)]) {
+                QCOMPARE(changed, -1);
+                changed = p;
+            }
+        }
+        QVERIFY(changed >= 256);
+        const uint8_t stepped = left[changed];
+        QCOMPARE(int{stepped}, before[static_cast<std::size_t>(changed)] + 1);
+
+        e.key(Qt::Key_F3);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.frame->comm().running(), 10000);
+        QVERIFY(e.messages.shown.empty());
+
+        // Read the fuel map back from the box.
+        left[changed] = 0;
+        e.key(Qt::Key_F4);
+        QVERIFY(e.frame->comm().busy());
+        QTRY_VERIFY_WITH_TIMEOUT(e.transferText().startsWith(QStringLiteral("OK (")), 60000);
+        QCOMPARE(left[changed], stepped);
+        QVERIFY(e.messages.shown.empty());
     }
 
     void receiveAllFromTheSimulatedBoxAndCancel()

@@ -240,6 +240,12 @@ private slots:
         QCOMPARE(f.frame.changes[0].lineAddress, positionOf(32, 16) - 256);
         QCOMPARE(f.frame.changes[0].newValue, 78);
         QCOMPARE(f.frame.changes[0].oldValue, 77);
+        // A revolutions index above 15 puts the live cell into the hidden
+        // half, where nothing may be stepped.
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 130 | (20 << 16));
+        QVERIFY(f.grid().GetFocusCell().row < 0 || f.grid().GetFocusCell().row >= 17);
+        QTest::keyClick(&f.grid(), Qt::Key_Plus, Qt::KeypadModifier);
+        QCOMPARE(f.frame.changes.size(), std::size_t{1});
         // The upper half of the map is never touched.
         for (int p = 0; p < 256; ++p) {
             QCOMPARE(f.left()[p], uint8_t{0});
