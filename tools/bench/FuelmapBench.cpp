@@ -1,0 +1,134 @@
+// Replays 10,000 edits on the fuel map view (the left, percent and right
+// grids coupled as the user edits them, with the document, the limit
+// rules and the grid's notifications all in the path) and Fill In Mean
+// Values Down over whole columns, and prints the mean and worst time per
+// edit as a ratio to one 16 ms frame.
+//
+//   FuelmapBench [--edits N]
+//
+// Nothing here fails on time. Without a display it runs offscreen.
+
+#include "document/AppCore.h"
+#include "document/MorvexDoc.h"
+#include "grid/ValueGridCtrl.h"
+#include "platform/UserMessages.h"
+#include "views/FuelmapView.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kFrameMs = 16.0;
+
+class SilentMessages : public platform::UserMessages {
+public:
+    platform::UserAnswer show(const platform::UserMessage&) override
+    {
+        ++shown;
+        return platform::UserAnswer::Ok;
+    }
+    long shown = 0;
+};
+
+void print(const char* name, const std::vector<double>& ms)
+{
+    if (ms.empty()) {
+        return;
+    }
+    const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
+    const double worst = *std::max_element(ms.begin(), ms.end());
+    std::printf("%-22s %6zu  mean %8.4f ms (%.4f of a frame)  worst %8.4f ms (%.4f of a frame)\n", name, ms.size(),
+                mean, mean / kFrameMs, worst, worst / kFrameMs);
+}
+
+double since(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QApplication app(argc, argv);
+    int edits = 10000;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--edits") == 0) {
+            edits = std::max(1, std::atoi(argv[i + 1]));
+        }
+    }
+
+    morvex::CAppCore core;
+    std::string message;
+    if (!core.Start(MORVEX_PROGRAM_DIR, "en", message)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 1;
+    }
+    morvex::CMorvexDoc doc(core.adapt(), core.limits(), core.info());
+    doc.OnNewDocument();
+    SilentMessages messages;
+    int lambdaCorrection = 0;
+    morvex::views::ViewContext context;
+    context.doc = &doc;
+    context.labels = &core.labels();
+    context.messages = &messages;
+    context.useRightCylinderForLambdaCorrection = &lambdaCorrection;
+    morvex::views::CFuelmapView view(context);
+    view.resize(900, 600);
+    view.OnUpdate(morvex::views::kHintAll);
+    view.show();
+    QApplication::processEvents();
+
+    auto& grid = view.Grid();
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> row(17, 32);
+    std::uniform_int_distribution<int> column(1, 16);
+    std::uniform_int_distribution<int> value(0, 260);
+    std::vector<double> typed;
+    std::vector<double> filled;
+    const int fills = edits / 10;
+    for (int i = 0; i < edits - fills; ++i) {
+        if (i % 1000 == 0) {
+            // Every grid in turn: left, percent, right.
+            view.SwitchGrid(1211 + (i / 1000) % 3);
+        }
+        const int r = row(random);
+        const int c = column(random);
+        grid.SetSelectedRange(r, c, r, c);
+        grid.SetFocusCell(r, c);
+        const QString text = QString::number(value(random));
+        const auto start = Clock::now();
+        grid.SetItemTextNotify(r, c, text);
+        typed.push_back(since(start));
+    }
+    view.SwitchGrid(1211);
+    for (int i = 0; i < fills; ++i) {
+        const int c = column(random);
+        grid.SetSelectedRange(17, c, 32, c);
+        const auto start = Clock::now();
+        view.FillMeanValues(true);
+        // One fill writes 14 cells; the time per edit is what a user feels.
+        filled.push_back(since(start) / 14.0);
+    }
+    QApplication::processEvents();
+    std::printf("FuelmapBench: %d edits on the fuel map view (%s platform)\n", edits,
+                QApplication::platformName().toLocal8Bit().constData());
+    print("typed cell edit", typed);
+    print("fill down, per cell", filled);
+    std::printf("limit messages that would have been shown: %ld\n", messages.shown);
+    return 0;
+}
