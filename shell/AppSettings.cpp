@@ -51,6 +51,7 @@ void AppSettings::Read(const platform::IniFile& ini)
     toolbar = ini.getString(kSettings, "Toolbar", {}, kPathSize);
     splitterSize = ini.getString(kSettings, "SplitterSize", {}, kPathSize);
     statusbar = ini.getInt(kSettings, "Statusbar", statusbar);
+    gridFont = ini.getString("Fonts", "Grids", {}, kPathSize);
     ports.clear();
     for (const std::string& key : ini.keyNames(kPorts)) {
         if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
@@ -89,6 +90,9 @@ void AppSettings::Write(platform::IniFile& ini) const
         ini.setString(kSettings, "Toolbar", toolbar);
         ini.setString(kSettings, "SplitterSize", splitterSize);
         ini.setInt(kSettings, "Statusbar", statusbar);
+    }
+    if (!gridFont.empty()) {
+        ini.setString("Fonts", "Grids", gridFont);
     }
     for (const std::string& key : ini.keyNames(kPorts)) {
         const int n = key.size() > 3 ? platform::parseInt(key.substr(3)) : 0;

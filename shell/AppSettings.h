@@ -36,6 +36,9 @@ struct AppSettings {
     std::string toolbar;
     std::string splitterSize;
     int statusbar = 1;
+    // The grid font of all table views ("Fonts", "Grids"; empty: the
+    // default grid font).
+    std::string gridFont;
 
     // Reads every setting in the order of start-up; missing keys keep the
     // defaults above.

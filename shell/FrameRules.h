@@ -35,6 +35,7 @@ inline constexpr int kPreviousGrid = 32912;
 inline constexpr int kFillRight = 32816;
 inline constexpr int kFillDown = 32817;
 inline constexpr int kLambdaCorrection = 32916;
+inline constexpr int kGridFont = 1214;
 } // namespace cmd
 
 inline constexpr int kFirstPane = 501; // Fuel Map

@@ -3,6 +3,7 @@
 #include "comm/Operation.h"
 #include "comm/PortCodes.h"
 #include "document/LambdaSensors.h"
+#include "grid/ValueGridCtrl.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
 #include "shell/FileController.h"
@@ -18,6 +19,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMenuBar>
@@ -155,6 +159,10 @@ void CMainFrame::buildMenus()
     addCommand(edit, cmd::kEditInfo, tr("Edit &Info"));
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
+    QMenu* format = bar->addMenu(tr("F&ormat"));
+    addCommand(format, cmd::kGridFont, tr("&Font..."));
+    addCommand(format, cmd::kAdjustPane, tr("A&djust Pane"));
+
     QMenu* fuel = bar->addMenu(tr("F&uel Map"));
     addCommand(fuel, cmd::kLambdaCorrection, tr("&Use Right Cylinder Map for Lambda Correction"));
     connect(fuel, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
@@ -225,7 +233,13 @@ void CMainFrame::buildViews()
     context.frame = frameTarget_.get();
     context.messages = &messages_;
     const GridFonts fonts = createGridFonts();
-    context.gridFont = fonts.grid;
+    gridFont_ = fonts.grid;
+    // A stored font that does not read back leaves the default.
+    QFont stored;
+    if (!app_.settings().gridFont.empty() && stored.fromString(QString::fromStdString(app_.settings().gridFont))) {
+        gridFont_ = stored;
+    }
+    context.gridFont = gridFont_;
     context.captionFont = fonts.grid;
     context.useRightCylinderForLambdaCorrection = &app_.settings().useRightCylinderForLambdaCorrection;
 
@@ -431,6 +445,12 @@ void CMainFrame::UpdateCommandStates()
         case cmd::kPreviousGrid:
             ui.enabled = view != nullptr && view->CanSwitchGrid();
             break;
+        case cmd::kGridFont:
+            ui.enabled = true;
+            break;
+        case cmd::kAdjustPane:
+            ui.enabled = s.activeView != kDiagnosticPane;
+            break;
         case cmd::kLambdaCorrection:
             ui.enabled = fuelmap_->CanToggleLambdaCorrection();
             ui.checked = fuelmap_->LambdaCorrection();
@@ -469,7 +489,7 @@ bool CMainFrame::RunCommand(int id)
 void CMainFrame::onCommand(int id)
 {
     const bool viewCommand = id == cmd::kFillRight || id == cmd::kFillDown || id == cmd::kNextGrid ||
-                             id == cmd::kPreviousGrid || id == cmd::kLambdaCorrection;
+                             id == cmd::kPreviousGrid || id == cmd::kLambdaCorrection || id == cmd::kGridFont;
     if (id != cmd::kAdjustPane && !viewCommand && !commandState(id, state()).enabled) {
         return;
     }
@@ -499,7 +519,16 @@ void CMainFrame::onCommand(int id)
         panes_->toggleOnlineValues();
         break;
     case cmd::kAdjustPane:
-        panes_->adjustOnlineValues();
+        // The header's double-click adjusts the online values column; the
+        // menu item the active table pane.
+        if (sender() == panes_) {
+            panes_->adjustOnlineValues();
+        } else if (views::CZamoCylinderView* view = activeCylinderView()) {
+            view->AdjustPane();
+        }
+        break;
+    case cmd::kGridFont:
+        chooseGridFont();
         break;
     case cmd::kTableWindow:
         panes_->toggleTableWindow();
@@ -548,7 +577,18 @@ void CMainFrame::ShowPane(int view)
     if (view == panes_->activePane()) {
         return;
     }
+    // The grid cell of a table pane comes back after the Diagnostic pane.
+    if (views::CZamoCylinderView* shown = activeCylinderView(); shown != nullptr && view == kDiagnosticPane) {
+        const auto focus = shown->Grid().GetFocusCell();
+        savedGridRow_ = focus.row;
+        savedGridColumn_ = focus.col;
+    }
     panes_->showPane(view);
+    if (views::CZamoCylinderView* next = activeCylinderView(); next != nullptr && savedGridRow_ >= 0) {
+        next->Grid().SetFocusCell(savedGridRow_, savedGridColumn_);
+        next->Grid().SetSelectedRange(savedGridRow_, savedGridColumn_, savedGridRow_, savedGridColumn_);
+        savedGridRow_ = savedGridColumn_ = -1;
+    }
     updateTitle();
     UpdateCommandStates();
 }
@@ -594,6 +634,45 @@ void CMainFrame::showInfo(bool edit)
     if (dialog.fileTextsChanged()) {
         app_.doc().SetModifiedFlag(true);
         updateTitle();
+    }
+}
+
+void CMainFrame::ApplyGridFont(const QFont& font)
+{
+    if (font == gridFont_) {
+        return;
+    }
+    gridFont_ = font;
+    app_.settings().gridFont = font.toString().toStdString();
+    fuelmap_->OnGridFontChanged(font);
+}
+
+void CMainFrame::chooseGridFont()
+{
+    QFontDialog dialog(gridFont_, this);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    // An Apply button: enabled once the choice changed, it applies the font
+    // and hands the focus to OK.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        QPushButton* apply = buttons->addButton(QDialogButtonBox::Apply);
+        apply->setEnabled(false);
+        connect(&dialog, &QFontDialog::currentFontChanged, apply, [apply] { apply->setEnabled(true); });
+        connect(apply, &QPushButton::clicked, this, [this, &dialog, apply, buttons] {
+            ApplyGridFont(dialog.currentFont());
+            apply->setEnabled(false);
+            if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) {
+                ok->setFocus();
+            }
+        });
+    }
+    if (fontDialogPlaced_) {
+        dialog.move(fontDialogPos_);
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    fontDialogPos_ = dialog.pos();
+    fontDialogPlaced_ = true;
+    if (accepted) {
+        ApplyGridFont(dialog.selectedFont());
     }
 }
 

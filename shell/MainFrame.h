@@ -2,7 +2,9 @@
 
 #include "shell/FrameRules.h"
 
+#include <QFont>
 #include <QMainWindow>
+#include <QPoint>
 
 #include <functional>
 #include <map>
@@ -63,6 +65,10 @@ public:
     // The cylinder view of the active pane, if it has one.
     views::CZamoCylinderView* activeCylinderView() const;
 
+    // A new grid font for every table view (the Font dialog's OK and Apply).
+    void ApplyGridFont(const QFont& font);
+    const QFont& gridFont() const { return gridFont_; }
+
     // The document's contents were replaced (new, open, reload): every
     // view shows them anew.
     void OnDocumentReplaced();
@@ -91,6 +97,7 @@ private:
     void startTransfer(int id);
     void toggleOnline();
     void hideBars();
+    void chooseGridFont();
     void resetBars();
 
     CMorvexApp& app_;
@@ -116,6 +123,12 @@ private:
     std::function<bool(const QUrl&)> openUrl_;
     std::unique_ptr<platform::MessageTarget> frameTarget_;
     views::CFuelmapView* fuelmap_ = nullptr;
+    QFont gridFont_;
+    QPoint fontDialogPos_;
+    bool fontDialogPlaced_ = false;
+    // The grid cell of the table pane shown before the Diagnostic pane.
+    int savedGridRow_ = -1;
+    int savedGridColumn_ = -1;
 };
 
 } // namespace morvex::shell

@@ -102,6 +102,11 @@ int CZamoGridView::AdjustedWidth() const
     return width;
 }
 
+void CZamoGridView::AdjustPane()
+{
+    emit idealWidthChanged(AdjustedWidth());
+}
+
 void CZamoGridView::OnGridFontChanged(const QFont& font)
 {
     context_.gridFont = font;

@@ -56,6 +56,8 @@ public:
     // The document changed (hint 0 all, 1 headers, 2 tables).
     virtual void OnUpdate(int hint);
 
+    // Adjust Pane: asks the pane for the width this view needs.
+    void AdjustPane();
     QString ColumnCaption() const;
     QString RowCaption() const;
 

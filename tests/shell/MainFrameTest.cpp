@@ -215,6 +215,26 @@ private slots:
         QVERIFY(e.messages.shown[0].beep);
     }
 
+    void gridFontAndGridCellAcrossTheDiagnosticPane()
+    {
+        Editor e("[Fonts]\r\nGrids=not a font\r\n");
+        QVERIFY(e.started);
+        auto& grid = e.frame->fuelmapView().Grid();
+        const QFont initial = e.frame->gridFont();
+        QFont bigger = initial;
+        bigger.setPointSize(initial.pointSize() + 6);
+        e.frame->ApplyGridFont(bigger);
+        QCOMPARE(grid.font(), bigger);
+        QCOMPARE(e.app.settings().gridFont, bigger.toString().toStdString());
+
+        grid.SetFocusCell(20, 5);
+        e.key(Qt::Key_6, Qt::ControlModifier);
+        QCOMPARE(e.frame->activePane(), 506);
+        grid.SetFocusCell(17, 1);
+        e.key(Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(grid.GetFocusCell(), morvex::grid::CCellID(20, 5));
+    }
+
     void closingWithUnsavedChangesAsks()
     {
         Editor e;
