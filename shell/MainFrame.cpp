@@ -248,6 +248,7 @@ void CMainFrame::buildViews()
     connect(fuelmap_, &views::CZamoGridView::idealWidthChanged, this, [this](int width) {
         panes_->setGridWidth(kFirstPane, width);
     });
+    connect(fuelmap_, &views::CZamoGridView::documentEdited, this, [this] { setWindowModified(true); });
     comm::PaneTargets targets;
     targets.fuelMap = &fuelmap_->PortTarget();
     comm_->setPaneTargets(targets);

@@ -186,6 +186,7 @@ int CZamoCylinderView::Finish(int row, int column, const CellEditResult& result)
     if (result.modified && context_.doc != nullptr) {
         context_.doc->SetModifiedFlag(true);
         RebuildChart();
+        emit documentEdited();
     }
     return result.answer;
 }

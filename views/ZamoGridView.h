@@ -66,6 +66,8 @@ public:
 signals:
     // The pane should give the grid column this width (Adjust Pane).
     void idealWidthChanged(int width);
+    // An edit changed the document (the title shows it unsaved).
+    void documentEdited();
 
 protected:
     void SetCaptions(const QString& column, const QString& row);

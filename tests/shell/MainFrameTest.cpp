@@ -227,6 +227,11 @@ private slots:
         QCOMPARE(grid.font(), bigger);
         QCOMPARE(e.app.settings().gridFont, bigger.toString().toStdString());
 
+        // An edit marks the title unsaved.
+        QVERIFY(!e.frame->isWindowModified());
+        grid.SetItemTextNotify(20, 5, QStringLiteral("99"));
+        QVERIFY(e.frame->isWindowModified());
+
         grid.SetFocusCell(20, 5);
         e.key(Qt::Key_6, Qt::ControlModifier);
         QCOMPARE(e.frame->activePane(), 506);
