@@ -2,9 +2,11 @@
 #include "shell/MorvexApp.h"
 #include "shell/PortController.h"
 #include "shell/QtUserMessages.h"
+#include "shell/WebEngineCheck.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
 
 #include <filesystem>
 
@@ -33,6 +35,14 @@ int main(int argc, char* argv[])
     }
     if (!app.InitInstance(options, messages)) {
         return 1;
+    }
+    // The diagnostic pages need a working web engine; without one the
+    // editor still starts.
+    const auto webEngine = morvex::shell::probeWebEngine(
+        morvex::shell::kWebEngineLibrary,
+        QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath).toStdString());
+    if (const auto warning = morvex::shell::webEngineMessage(webEngine)) {
+        messages.show(*warning);
     }
 
     int result = 0;

@@ -1,4 +1,5 @@
 #include "shell/FrameRules.h"
+#include "shell/WebEngineCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -106,4 +107,21 @@ TEST(PortList, NoPortsAtAllLeavesOnlyAValidSelection)
     ASSERT_EQ(buildPortList(1, none).size(), 1u);
     EXPECT_TRUE(buildPortList(0, none).empty());
     EXPECT_TRUE(buildPortList(257, none).empty());
+}
+
+TEST(WebEngine, MissingEngineWarnsWithTheVersionText)
+{
+    const WebEngineInfo missing = probeWebEngine("libmorvex-no-such-engine.so", "/nonexistent");
+    EXPECT_FALSE(missing.usable());
+    const auto m = webEngineMessage(missing);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->text, "Program requires MS Internet Explorer Version 5 or above.\nYour version is unknown.\n\n"
+                       "Diagnostic functions will not work properly!\n\nPlease install a newer version of MS "
+                       "Internet Explorer! ");
+    WebEngineInfo found;
+    found.version = "6.4.2";
+    found.processFound = true;
+    EXPECT_FALSE(webEngineMessage(found));
+    found.processFound = false;
+    EXPECT_TRUE(webEngineMessage(found)) << "an engine without its page process cannot show pages";
 }
