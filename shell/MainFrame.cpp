@@ -18,6 +18,9 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -92,6 +95,7 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
       openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("mainFrame"));
+    setAcceptDrops(true);
     comm_->setTimeouts(app.timeouts());
     ports_ = new PortController(app.settings(), *comm_, messages, app.core().paths().program, this);
     setCentralWidget(panes_);
@@ -137,11 +141,12 @@ void CMainFrame::buildMenus()
     QMenuBar* bar = menuBar();
 
     fileMenu_ = bar->addMenu(tr("&File"));
-    fileMenu_->addAction(tr("&New\tCtrl+N"), QKeySequence::New, files_, &FileController::New);
-    fileMenu_->addAction(tr("&Open...\tCtrl+O"), QKeySequence::Open, files_, &FileController::Open);
-    saveAction_ = fileMenu_->addAction(tr("&Save\tCtrl+S"), QKeySequence::Save, files_, &FileController::Save);
+    replaceActions_.push_back(fileMenu_->addAction(tr("&New"), QKeySequence::New, files_, &FileController::New));
+    replaceActions_.push_back(
+        fileMenu_->addAction(tr("&Open..."), QKeySequence::Open, files_, &FileController::Open));
+    saveAction_ = fileMenu_->addAction(tr("&Save"), QKeySequence::Save, files_, &FileController::Save);
     fileMenu_->addAction(tr("Save &As..."), files_, &FileController::SaveAs);
-    reloadAction_ = fileMenu_->addAction(tr("Re&load\tCtrl+L"), QKeySequence(Qt::CTRL | Qt::Key_L), files_,
+    reloadAction_ = fileMenu_->addAction(tr("Re&load"), QKeySequence(Qt::CTRL | Qt::Key_L), files_,
                                          &FileController::Reload);
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
@@ -324,9 +329,10 @@ void CMainFrame::buildRecentFiles()
         const int index = static_cast<int>(i);
         connect(a, &QAction::triggered, files_, [this, index] { files_->OpenRecent(index); });
         fileMenu_->insertAction(before, a);
+        a->setEnabled(!comm_->running());
         recentActions_.push_back(a);
     }
-    reloadAction_->setEnabled(files_->CanReload());
+    reloadAction_->setEnabled(files_->CanReload() && !comm_->running());
 }
 
 void CMainFrame::buildLambdaMenu(QMenu* menu)
@@ -473,7 +479,10 @@ void CMainFrame::UpdateCommandStates()
         }
     }
     portMenu_->setEnabled(!s.busy && !s.online && !s.operationRunning);
-    reloadAction_->setEnabled(files_->CanReload());
+    for (QAction* a : replaceActions_) {
+        a->setEnabled(!s.operationRunning);
+    }
+    reloadAction_->setEnabled(files_->CanReload() && !s.operationRunning);
     saveAction_->setEnabled(true);
 }
 
@@ -720,6 +729,26 @@ void CMainFrame::SaveWindowState()
     s.splitterSize = toHex(panes_->splitterSizes());
     s.statusbar = status_->isVisible() ? 1 : 0;
     s.lastUsedCom = ports_->settingsPort();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.front().isLocalFile() && !comm_->running()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile() || comm_->running()) {
+        return;
+    }
+    event->acceptProposedAction();
+    if (files_->SaveModified()) {
+        files_->OpenFile(urls.front().toLocalFile().toStdString());
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -80,6 +80,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A data file dropped on the window is opened.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* addCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key = {});
@@ -120,6 +123,8 @@ private:
     QAction* simulatedBoxAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QAction* saveAction_ = nullptr;
+    // New, Open and Reload: not while a transfer writes into the document.
+    std::vector<QAction*> replaceActions_;
     std::function<bool(const QUrl&)> openUrl_;
     std::unique_ptr<platform::MessageTarget> frameTarget_;
     views::CFuelmapView* fuelmap_ = nullptr;

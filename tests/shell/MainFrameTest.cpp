@@ -154,6 +154,12 @@ private slots:
         QVERIFY(e.frame->comm().online());
         QVERIFY(e.frame->action(cmd::kOnline)->isChecked());
         QVERIFY(!e.frame->action(cmd::kReceivePane)->isEnabled());
+        // No other document while the worker writes into this one (New
+        // would ask about the unsaved changes first).
+        e.app.doc().SetModifiedFlag(true);
+        e.key(Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(e.messages.shown.empty());
+        e.app.doc().SetModifiedFlag(false);
         e.key(Qt::Key_6, Qt::ControlModifier);
         QCOMPARE(e.frame->activePane(), 505);
         e.key(Qt::Key_F8);
