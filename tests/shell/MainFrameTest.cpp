@@ -3,6 +3,7 @@
 #include "platform/SerialLine.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
+#include "shell/InfoDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/MorvexApp.h"
 #include "shell/PaneLayout.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -244,6 +246,31 @@ private slots:
         grid.SetFocusCell(17, 1);
         e.key(Qt::Key_1, Qt::ControlModifier);
         QCOMPARE(grid.GetFocusCell(), morvex::grid::CCellID(20, 5));
+    }
+
+    void infoDialogFromTheKeyAndEditMenu()
+    {
+        Editor e;
+        QVERIFY(e.started);
+        QString seen;
+        auto closeWhenShown = [&seen] {
+            QTimer::singleShot(0, [&seen] {
+                if (auto* dialog = qobject_cast<CInfoDlg*>(QApplication::activeModalWidget())) {
+                    seen = dialog->windowTitle();
+                    dialog->reject();
+                }
+            });
+        };
+        closeWhenShown();
+        e.key(Qt::Key_I, Qt::ControlModifier);
+        QVERIFY(!seen.isEmpty());
+        QVERIFY(!e.frame->isWindowModified());
+        seen.clear();
+        closeWhenShown();
+        QVERIFY(e.frame->RunCommand(cmd::kEditInfo));
+        QVERIFY(!seen.isEmpty());
+        e.frame->ShowPane(506);
+        QVERIFY(!e.frame->action(cmd::kShowInfo)->isEnabled());
     }
 
     void closingWithUnsavedChangesAsks()
