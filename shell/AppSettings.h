@@ -24,7 +24,7 @@ struct AppSettings {
     int ieFontSize = 0;
     std::string lamdaSensor; // empty: raw analog values
     int useRightCylinderForLambdaCorrection = 1;
-    int timeout = 250; // ms, the serial read time-out
+    int timeout = 250;                    // ms, the serial read time-out
     std::vector<std::string> recentFiles; // most recent first
     // Devices of the port numbers other than the built-in UARTs: section
     // "Ports", keys "COM<n>" (a USB adapter, a /dev/serial/by-id link, a

@@ -28,10 +28,7 @@ constexpr int kReapIntervalMs = 200;
 } // namespace
 
 CommController::CommController(CMorvexDoc& doc, CAppCore& core, platform::UserMessages& messages, QObject* parent)
-    : QObject(parent),
-      doc_(doc),
-      core_(core),
-      messages_(messages),
+    : QObject(parent), doc_(doc), core_(core), messages_(messages),
       lineFactory_([] { return platform::makePosixSerialLine(); }),
       frameTarget_([this](uint32_t m, uintptr_t w, intptr_t l) { return onFrameMessage(m, w, l); }, this)
 {
@@ -54,9 +51,9 @@ CommController::~CommController()
 
 uint32_t CommController::tickMs() const
 {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 bool CommController::start(OperationId op, const comm::TransferPlan& plan)
@@ -135,8 +132,7 @@ void CommController::ValueChanged(const comm::UpdateEntry& entry)
         return;
     }
     if (!worker_->QueueValue(entry)) {
-        log().warning("update list busy: value for line address " + std::to_string(entry.lineAddress) +
-                      " not queued");
+        log().warning("update list busy: value for line address " + std::to_string(entry.lineAddress) + " not queued");
         messages_.show({comm::kValuesNotSentMessage, platform::UserMessage::Icon::Exclamation});
     }
 }

@@ -46,12 +46,9 @@ bool FileController::SaveModified()
     m.icon = platform::UserMessage::Icon::Exclamation;
     m.buttons = platform::UserMessage::Buttons::YesNoCancel;
     switch (messages_.show(m)) {
-    case platform::UserAnswer::Yes:
-        return Save();
-    case platform::UserAnswer::No:
-        return true;
-    default:
-        return false;
+    case platform::UserAnswer::Yes: return Save();
+    case platform::UserAnswer::No: return true;
+    default: return false;
     }
 }
 
@@ -100,8 +97,8 @@ void FileController::OpenRecent(int index)
     if (!std::filesystem::is_regular_file(file, ec)) {
         // A recent file that is gone leaves the list.
         std::erase(recent, file);
-        messages_.show({"Cannot open " + file + ":\nthe file does not exist any more.",
-                        platform::UserMessage::Icon::Exclamation});
+        messages_.show(
+            {"Cannot open " + file + ":\nthe file does not exist any more.", platform::UserMessage::Icon::Exclamation});
         emit fileStateChanged();
         return;
     }

@@ -22,8 +22,8 @@ class FileController : public QObject {
     Q_OBJECT
 public:
     // Runs a file dialog: empty result when the user cancelled.
-    using FileDialog = std::function<QString(QWidget* parent, bool saveAs, const QString& folder,
-                                             const QString& proposed)>;
+    using FileDialog =
+        std::function<QString(QWidget* parent, bool saveAs, const QString& folder, const QString& proposed)>;
 
     FileController(CMorvexApp& app, platform::UserMessages& messages, QWidget* window, QObject* parent = nullptr);
 

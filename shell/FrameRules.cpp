@@ -18,22 +18,14 @@ CommandUi commandState(int id, const FrameState& s)
     case cmd::kSendPane:
     case cmd::kReceivePane:
     case cmd::kSendAll:
-    case cmd::kReceiveAll:
-        ui.enabled = idle && !s.operationRunning && tablePaneWithData;
-        break;
-    case cmd::kCancel:
-        ui.enabled = s.busy;
-        break;
-    case cmd::kPortSettings:
-        ui.enabled = s.selectedPortPresent && idle && !s.operationRunning;
-        break;
+    case cmd::kReceiveAll: ui.enabled = idle && !s.operationRunning && tablePaneWithData; break;
+    case cmd::kCancel: ui.enabled = s.busy; break;
+    case cmd::kPortSettings: ui.enabled = s.selectedPortPresent && idle && !s.operationRunning; break;
     case cmd::kNextWindow:
     case cmd::kPreviousWindow:
     case cmd::kResetBars:
     case cmd::kHideBars:
-    case cmd::kHelp:
-        ui.enabled = true;
-        break;
+    case cmd::kHelp: ui.enabled = true; break;
     case cmd::kOnlineValues:
         ui.enabled = !diagnostic;
         ui.checked = s.onlineValuesShown;
@@ -43,9 +35,7 @@ CommandUi commandState(int id, const FrameState& s)
         ui.checked = s.tableWindowShown;
         break;
     case cmd::kShowInfo:
-    case cmd::kEditInfo:
-        ui.enabled = idle && !s.operationRunning && !diagnostic;
-        break;
+    case cmd::kEditInfo: ui.enabled = idle && !s.operationRunning && !diagnostic; break;
     default:
         if (id >= kFirstPane && id <= kDiagnosticPane) {
             ui.enabled = id != kDiagnosticPane || (idle && !s.operationRunning);
@@ -96,12 +86,8 @@ std::vector<PortItem> buildPortList(int selected, const std::function<PortItem::
         item.state = probe(n);
         const std::string name = "COM " + std::to_string(n);
         switch (item.state) {
-        case PortItem::State::Present:
-            item.text = name;
-            break;
-        case PortItem::State::InUse:
-            item.text = name + " (not available)";
-            break;
+        case PortItem::State::Present: item.text = name; break;
+        case PortItem::State::InUse: item.text = name + " (not available)"; break;
         case PortItem::State::Absent:
             if (n != selected) {
                 continue;

@@ -46,9 +46,9 @@ inline constexpr int kDiagnosticPane = 506;
 // What gates the frame's commands.
 struct FrameState {
     int activeView = kFirstPane;
-    bool busy = false;   // a table transfer runs
-    bool online = false; // online mode is on
-    bool operationRunning = false; // any operation, info and diagnostic included
+    bool busy = false;                // a table transfer runs
+    bool online = false;              // online mode is on
+    bool operationRunning = false;    // any operation, info and diagnostic included
     bool selectedPortPresent = false; // when the port menu was last built
     bool onlineValuesShown = false;   // the online values column has width
     bool tableWindowShown = false;    // the grid column of the active pane has width

@@ -7,27 +7,27 @@
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
 #include "shell/FileController.h"
+#include "shell/GridFonts.h"
 #include "shell/InfoDlg.h"
 #include "shell/MorvexApp.h"
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
-#include "shell/GridFonts.h"
 #include "shell/ZamoStatusbar.h"
 #include "views/FuelmapView.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
-#include <QFontDialog>
-#include <QPushButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
 #include <QToolBar>
@@ -84,15 +84,10 @@ constexpr int kToolbarStateVersion = 1;
 } // namespace
 
 CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidget* parent)
-    : QMainWindow(parent),
-      app_(app),
-      messages_(messages),
-      comm_(new CommController(app.doc(), app.core(), messages, this)),
-      ports_(nullptr),
-      files_(new FileController(app, messages, this, this)),
-      panes_(new PaneLayout(this)),
-      status_(new CZamoStatusbar(this)),
-      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    : QMainWindow(parent), app_(app), messages_(messages),
+      comm_(new CommController(app.doc(), app.core(), messages, this)), ports_(nullptr),
+      files_(new FileController(app, messages, this, this)), panes_(new PaneLayout(this)),
+      status_(new CZamoStatusbar(this)), openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("mainFrame"));
     setAcceptDrops(true);
@@ -142,12 +137,11 @@ void CMainFrame::buildMenus()
 
     fileMenu_ = bar->addMenu(tr("&File"));
     replaceActions_.push_back(fileMenu_->addAction(tr("&New"), QKeySequence::New, files_, &FileController::New));
-    replaceActions_.push_back(
-        fileMenu_->addAction(tr("&Open..."), QKeySequence::Open, files_, &FileController::Open));
+    replaceActions_.push_back(fileMenu_->addAction(tr("&Open..."), QKeySequence::Open, files_, &FileController::Open));
     saveAction_ = fileMenu_->addAction(tr("&Save"), QKeySequence::Save, files_, &FileController::Save);
     fileMenu_->addAction(tr("Save &As..."), files_, &FileController::SaveAs);
-    reloadAction_ = fileMenu_->addAction(tr("Re&load"), QKeySequence(Qt::CTRL | Qt::Key_L), files_,
-                                         &FileController::Reload);
+    reloadAction_ =
+        fileMenu_->addAction(tr("Re&load"), QKeySequence(Qt::CTRL | Qt::Key_L), files_, &FileController::Reload);
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
     fileMenu_->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
@@ -250,9 +244,8 @@ void CMainFrame::buildViews()
 
     fuelmap_ = new views::CFuelmapView(context);
     panes_->setTableViews(kFirstPane, fuelmap_, nullptr);
-    connect(fuelmap_, &views::CZamoGridView::idealWidthChanged, this, [this](int width) {
-        panes_->setGridWidth(kFirstPane, width);
-    });
+    connect(fuelmap_, &views::CZamoGridView::idealWidthChanged, this,
+            [this](int width) { panes_->setGridWidth(kFirstPane, width); });
     connect(fuelmap_, &views::CZamoGridView::documentEdited, this, [this] { setWindowModified(true); });
     comm::PaneTargets targets;
     targets.fuelMap = &fuelmap_->PortTarget();
@@ -364,12 +357,10 @@ void CMainFrame::buildLambdaMenu(QMenu* menu)
 
 void CMainFrame::connectControllers()
 {
-    connect(comm_, &CommController::transferText, this, [this](const QString& text, bool error) {
-        status_->transferText().Set(error, text);
-    });
-    connect(comm_, &CommController::linkState, this, [this](bool active, const QString& text) {
-        status_->linkState().SetState(active, text);
-    });
+    connect(comm_, &CommController::transferText, this,
+            [this](const QString& text, bool error) { status_->transferText().Set(error, text); });
+    connect(comm_, &CommController::linkState, this,
+            [this](bool active, const QString& text) { status_->linkState().SetState(active, text); });
     connect(comm_, &CommController::pulse, this, [this](bool error) { status_->linkState().Pulse(error); });
     connect(comm_, &CommController::switchToView, this, &CMainFrame::ShowPane);
     connect(comm_, &CommController::stateChanged, this, [this] {
@@ -396,9 +387,9 @@ void CMainFrame::connectControllers()
             [this](int baud) { status_->setPaneText(CZamoStatusbar::Baud, QString::number(baud)); });
     connect(ports_, &PortController::simulatedBoxReady, this, [this](bool ok) {
         if (ok) {
-            status_->showMessage(tr("Simulated box ready on %1").arg(QString::fromStdString(
-                                     ports_->deviceOf(ports_->selectedPort()))),
-                                 5000);
+            status_->showMessage(
+                tr("Simulated box ready on %1").arg(QString::fromStdString(ports_->deviceOf(ports_->selectedPort()))),
+                5000);
             ports_->rebuildMenu(*portMenu_, !state().busy && !state().online);
             UpdateCommandStates();
         }
@@ -445,19 +436,11 @@ void CMainFrame::UpdateCommandStates()
         // The view's own commands.
         switch (id) {
         case cmd::kFillRight:
-        case cmd::kFillDown:
-            ui.enabled = view != nullptr && view->CanFillMeanValues(id == cmd::kFillDown);
-            break;
+        case cmd::kFillDown: ui.enabled = view != nullptr && view->CanFillMeanValues(id == cmd::kFillDown); break;
         case cmd::kNextGrid:
-        case cmd::kPreviousGrid:
-            ui.enabled = view != nullptr && view->CanSwitchGrid();
-            break;
-        case cmd::kGridFont:
-            ui.enabled = true;
-            break;
-        case cmd::kAdjustPane:
-            ui.enabled = s.activeView != kDiagnosticPane;
-            break;
+        case cmd::kPreviousGrid: ui.enabled = view != nullptr && view->CanSwitchGrid(); break;
+        case cmd::kGridFont: ui.enabled = true; break;
+        case cmd::kAdjustPane: ui.enabled = s.activeView != kDiagnosticPane; break;
         case cmd::kLambdaCorrection:
             ui.enabled = fuelmap_->CanToggleLambdaCorrection();
             ui.checked = fuelmap_->LambdaCorrection();
@@ -465,8 +448,7 @@ void CMainFrame::UpdateCommandStates()
             a->setEnabled(ui.enabled);
             a->setChecked(ui.checked);
             continue;
-        default:
-            break;
+        default: break;
         }
         a->setEnabled(ui.enabled);
         const bool checkable = id == cmd::kOnline || id == cmd::kOnlineValues || id == cmd::kTableWindow ||
@@ -504,30 +486,16 @@ void CMainFrame::onCommand(int id)
         return;
     }
     switch (id) {
-    case cmd::kOnline:
-        comm_->ToggleOnline();
-        break;
+    case cmd::kOnline: comm_->ToggleOnline(); break;
     case cmd::kSendPane:
     case cmd::kReceivePane:
     case cmd::kSendAll:
-    case cmd::kReceiveAll:
-        comm_->StartTableTransfer(static_cast<comm::OperationId>(id), panes_->activePane());
-        break;
-    case cmd::kCancel:
-        comm_->Cancel();
-        break;
-    case cmd::kPortSettings:
-        ports_->PortSettings(this);
-        break;
-    case cmd::kNextWindow:
-        ShowPane(nextPane(activePane(), comm_->online() || comm_->busy()));
-        break;
-    case cmd::kPreviousWindow:
-        ShowPane(previousPane(activePane(), comm_->online() || comm_->busy()));
-        break;
-    case cmd::kOnlineValues:
-        panes_->toggleOnlineValues();
-        break;
+    case cmd::kReceiveAll: comm_->StartTableTransfer(static_cast<comm::OperationId>(id), panes_->activePane()); break;
+    case cmd::kCancel: comm_->Cancel(); break;
+    case cmd::kPortSettings: ports_->PortSettings(this); break;
+    case cmd::kNextWindow: ShowPane(nextPane(activePane(), comm_->online() || comm_->busy())); break;
+    case cmd::kPreviousWindow: ShowPane(previousPane(activePane(), comm_->online() || comm_->busy())); break;
+    case cmd::kOnlineValues: panes_->toggleOnlineValues(); break;
     case cmd::kAdjustPane:
         // The header's double-click adjusts the online values column; the
         // menu item the active table pane.
@@ -537,27 +505,13 @@ void CMainFrame::onCommand(int id)
             view->AdjustPane();
         }
         break;
-    case cmd::kGridFont:
-        chooseGridFont();
-        break;
-    case cmd::kTableWindow:
-        panes_->toggleTableWindow();
-        break;
-    case cmd::kHideBars:
-        hideBars();
-        break;
-    case cmd::kResetBars:
-        resetBars();
-        break;
-    case cmd::kShowInfo:
-        showInfo(false);
-        break;
-    case cmd::kEditInfo:
-        showInfo(true);
-        break;
-    case cmd::kHelp:
-        openHelp();
-        break;
+    case cmd::kGridFont: chooseGridFont(); break;
+    case cmd::kTableWindow: panes_->toggleTableWindow(); break;
+    case cmd::kHideBars: hideBars(); break;
+    case cmd::kResetBars: resetBars(); break;
+    case cmd::kShowInfo: showInfo(false); break;
+    case cmd::kEditInfo: showInfo(true); break;
+    case cmd::kHelp: openHelp(); break;
     case cmd::kFillRight:
     case cmd::kFillDown:
         if (views::CZamoCylinderView* view = activeCylinderView()) {
@@ -570,9 +524,7 @@ void CMainFrame::onCommand(int id)
             id == cmd::kNextGrid ? view->NextGrid() : view->PreviousGrid();
         }
         break;
-    case cmd::kLambdaCorrection:
-        fuelmap_->SetLambdaCorrection(!fuelmap_->LambdaCorrection());
-        break;
+    case cmd::kLambdaCorrection: fuelmap_->SetLambdaCorrection(!fuelmap_->LambdaCorrection()); break;
     default:
         if (id >= kFirstPane && id <= kDiagnosticPane) {
             ShowPane(id);
@@ -626,9 +578,9 @@ void CMainFrame::openHelp()
         return;
     }
     platform::UserMessage m;
-    m.text = "Unable to open hyperlink:\n\n" +
-             (QFileInfo::exists(file) ? std::string("No program to show web pages was found.")
-                                      : "The file " + file.toStdString() + " does not exist.");
+    m.text = "Unable to open hyperlink:\n\n" + (QFileInfo::exists(file)
+                                                    ? std::string("No program to show web pages was found.")
+                                                    : "The file " + file.toStdString() + " does not exist.");
     m.icon = platform::UserMessage::Icon::Exclamation;
     m.beep = true;
     messages_.show(m);

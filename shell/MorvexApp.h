@@ -25,7 +25,7 @@ public:
     struct Options {
         std::filesystem::path programDir;
         std::optional<std::filesystem::path> file; // named on the command line
-        std::filesystem::path userConfigDir;      // where settings go when the program folder is read-only
+        std::filesystem::path userConfigDir;       // where settings go when the program folder is read-only
     };
 
     CMorvexApp();

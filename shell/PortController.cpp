@@ -12,11 +12,7 @@ namespace morvex::shell {
 
 PortController::PortController(AppSettings& settings, CommController& comm, platform::UserMessages& messages,
                                std::filesystem::path programDir, QObject* parent)
-    : QObject(parent),
-      settings_(settings),
-      comm_(comm),
-      messages_(messages),
-      programDir_(std::move(programDir)),
+    : QObject(parent), settings_(settings), comm_(comm), messages_(messages), programDir_(std::move(programDir)),
       probe_([](const std::string& device) { return platform::probeSerialPort(device); }),
       sim_(new SimulatedBox(programDir_, this))
 {
@@ -35,8 +31,8 @@ PortController::PortController(AppSettings& settings, CommController& comm, plat
         emit simulatedBoxReady(false);
     });
     connect(sim_, &SimulatedBox::failed, this, [this](const QString& reason) {
-        messages_.show({"Cannot start the simulated box:\n" + reason.toStdString(),
-                        platform::UserMessage::Icon::Exclamation});
+        messages_.show(
+            {"Cannot start the simulated box:\n" + reason.toStdString(), platform::UserMessage::Icon::Exclamation});
         emit simulatedBoxReady(false);
     });
     platform::SerialSettings s = comm_.serialSettings();
@@ -100,10 +96,8 @@ void PortController::rebuildMenu(QMenu& menu, bool idle)
                 selectedPresent_ = true;
             }
             return PortItem::State::Present;
-        case platform::PortPresence::InUse:
-            return PortItem::State::InUse;
-        case platform::PortPresence::Absent:
-            break;
+        case platform::PortPresence::InUse: return PortItem::State::InUse;
+        case platform::PortPresence::Absent: break;
         }
         return PortItem::State::Absent;
     });

@@ -69,8 +69,8 @@ private:
     Probe probe_;
     bool selectedPresent_ = false;
     SimulatedBox* sim_;
-    int simPort_ = 0;            // 0: no simulated box
-    int portBeforeSim_ = 0;      // restored in the settings at exit
+    int simPort_ = 0;       // 0: no simulated box
+    int portBeforeSim_ = 0; // restored in the settings at exit
 };
 
 } // namespace morvex::shell

@@ -8,7 +8,7 @@ namespace morvex::shell {
 
 const std::vector<uint32_t>& PortSettingsDlg::standardBaudRates()
 {
-    static const std::vector<uint32_t> rates = {1200,  2400,  4800,   9600,   19200,  38400,
+    static const std::vector<uint32_t> rates = {1200,  2400,   4800,   9600,   19200, 38400,
                                                 57600, 115200, 230400, 460800, 921600};
     return rates;
 }

@@ -39,8 +39,7 @@ int main(int argc, char* argv[])
     // The diagnostic pages need a working web engine; without one the
     // editor still starts.
     const auto webEngine = morvex::shell::probeWebEngine(
-        morvex::shell::kWebEngineLibrary,
-        QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath).toStdString());
+        morvex::shell::kWebEngineLibrary, QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath).toStdString());
     if (const auto warning = morvex::shell::webEngineMessage(webEngine)) {
         messages.show(*warning);
     }

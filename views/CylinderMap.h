@@ -15,9 +15,18 @@ inline constexpr int kMapRows = 32;
 inline constexpr int kMapColumns = 16;
 inline constexpr int kMapSize = kMapRows * kMapColumns;
 
-inline constexpr int positionOf(int row, int column) { return (row - 1) * kMapColumns + (column - 1); }
-inline constexpr int rowOf(int position) { return position / kMapColumns + 1; }
-inline constexpr int columnOf(int position) { return position % kMapColumns + 1; }
+inline constexpr int positionOf(int row, int column)
+{
+    return (row - 1) * kMapColumns + (column - 1);
+}
+inline constexpr int rowOf(int position)
+{
+    return position / kMapColumns + 1;
+}
+inline constexpr int columnOf(int position)
+{
+    return position % kMapColumns + 1;
+}
 
 // x + 0.5 truncated toward zero: the rounding of every map edit.
 int roundMap(double x);

@@ -52,7 +52,8 @@ CFuelmapView::CFuelmapView(const ViewContext& context, QWidget* parent) : CZamoC
 
 bool CFuelmapView::LambdaCorrection() const
 {
-    return context_.useRightCylinderForLambdaCorrection != nullptr && *context_.useRightCylinderForLambdaCorrection != 0;
+    return context_.useRightCylinderForLambdaCorrection != nullptr &&
+           *context_.useRightCylinderForLambdaCorrection != 0;
 }
 
 bool CFuelmapView::CanToggleLambdaCorrection() const
@@ -173,9 +174,9 @@ void CFuelmapView::WriteHeaders()
         grid_->SetItemText(row, 0, locale.toString(std::round(value), 'f', 0));
     }
     for (int column = 1; column <= kMapColumns; ++column) {
-        grid_->SetItemText(0, column,
-                           QString::fromStdString(platform::cp1252ToUtf8(
-                               context_.doc->IndexText(IndexTable::DKI, column - 1))));
+        grid_->SetItemText(
+            0, column,
+            QString::fromStdString(platform::cp1252ToUtf8(context_.doc->IndexText(IndexTable::DKI, column - 1))));
     }
 }
 

@@ -39,14 +39,15 @@ QString axis(const ViewContext& c, Channel ch)
 } // namespace
 
 CZamoCylinderView::CZamoCylinderView(const ViewContext& context, QWidget* parent)
-    : CZamoGridView(context, parent),
-      tabs_(new QTabBar(this)),
-      portTarget_([this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
-          if (message == comm::WM_PORT_NOTIFY) {
-              OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
-          }
-          return 0;
-      }, this)
+    : CZamoGridView(context, parent), tabs_(new QTabBar(this)),
+      portTarget_(
+          [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+              if (message == comm::WM_PORT_NOTIFY) {
+                  OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
+              }
+              return 0;
+          },
+          this)
 {
     tabs_->addTab(label(context_, GridLabel::CylinderLeft));
     tabs_->addTab(label(context_, GridLabel::CylinderRightPercent));
@@ -198,8 +199,8 @@ int CZamoCylinderView::ApplyCellEdit(int row, int column)
     }
     const int p = positionOf(row, column);
     const std::string typed = grid_->GetItemText(row, column).toStdString();
-    const CellEditResult r =
-        applyCoupledEdit(static_cast<CylinderGrid>(activeGrid_), typed, left_[p], right_[p], percent_[static_cast<std::size_t>(p)]);
+    const CellEditResult r = applyCoupledEdit(static_cast<CylinderGrid>(activeGrid_), typed, left_[p], right_[p],
+                                              percent_[static_cast<std::size_t>(p)]);
     return Finish(row, column, r);
 }
 
@@ -235,12 +236,9 @@ int CZamoCylinderView::ApplyCellEditAndReport(int row, int column)
 int CZamoCylinderView::GridNotify(int code, int row, int column)
 {
     switch (code) {
-    case grid::GRID_NOTIFY_END_EDIT:
-        return ApplyCellEdit(row, column);
-    case grid::GRID_NOTIFY_LOCKED_STEP:
-        return ApplyCellEditAndReport(row, column);
-    default:
-        return CZamoGridView::GridNotify(code, row, column);
+    case grid::GRID_NOTIFY_END_EDIT: return ApplyCellEdit(row, column);
+    case grid::GRID_NOTIFY_LOCKED_STEP: return ApplyCellEditAndReport(row, column);
+    default: return CZamoGridView::GridNotify(code, row, column);
     }
 }
 
@@ -365,9 +363,7 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         grid_->SetItemBkColour(row, column, back);
     };
     switch (code) {
-    case PT_ABORTED:
-        ForgetLiveCell();
-        [[fallthrough]];
+    case PT_ABORTED: ForgetLiveCell(); [[fallthrough]];
     case PT_READ_DONE:
         ComputeRightPercent(kMapSize);
         LoadGrid(activeGrid_);
@@ -467,8 +463,7 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
             }
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -33,10 +33,7 @@ void CLBToRTStatic::paintEvent(QPaintEvent*)
 }
 
 CZamoGridView::CZamoGridView(const ViewContext& context, QWidget* parent)
-    : QWidget(parent),
-      context_(context),
-      grid_(new grid::CValueGridCtrl(this)),
-      rowCaption_(new CLBToRTStatic(this)),
+    : QWidget(parent), context_(context), grid_(new grid::CValueGridCtrl(this)), rowCaption_(new CLBToRTStatic(this)),
       columnCaption_(new QLabel(this))
 {
     grid_->SetControlId(1211);

@@ -126,7 +126,8 @@ TEST(AppSettings, SerialTimeoutsFromInitValues)
     EXPECT_EQ(defaults.readTotalTimeoutMultiplier, 0xFFFFFFFFu);
     EXPECT_EQ(defaults.readTotalTimeoutConstant, 250u);
     EXPECT_EQ(defaults.writeTotalTimeoutConstant, 0u);
-    const auto ini = platform::IniFile::fromText("[COM]\r\nReadIntervalTimeout=20\r\nWriteTotalTimeoutConstant=500\r\n");
+    const auto ini =
+        platform::IniFile::fromText("[COM]\r\nReadIntervalTimeout=20\r\nWriteTotalTimeoutConstant=500\r\n");
     const platform::SerialTimeouts t = shell::serialTimeouts(ini, 400);
     EXPECT_EQ(t.readIntervalTimeout, 20u);
     EXPECT_EQ(t.readTotalTimeoutConstant, 400u);

@@ -1,7 +1,7 @@
+#include "shell/MorvexApp.h"
 #include "ProgramFolder.h"
 #include "platform/IniFile.h"
 #include "platform/UserMessages.h"
-#include "shell/MorvexApp.h"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +91,8 @@ TEST(MorvexApp, StartsWithTheFirstRecentFileThatStillExists)
     ScratchProgramFolder folder;
     const fs::path demo = folder.path() / "DATA" / "Demo.M60";
     folder.write("Morvex.ini", "[Recent File List]\r\nFile1=/nowhere/gone1.M60\r\nFile2=/nowhere/gone2.M60\r\n"
-                               "File3=" + demo.string() + "\r\n");
+                               "File3=" +
+                                   demo.string() + "\r\n");
     RecordedMessages messages;
     {
         CMorvexApp app;

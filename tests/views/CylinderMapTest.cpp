@@ -12,7 +12,10 @@ struct Cell {
     uint8_t left = 0;
     uint8_t right = 0;
     uint8_t percent = 0;
-    CellEditResult edit(CylinderGrid grid, const char* typed) { return applyCoupledEdit(grid, typed, left, right, percent); }
+    CellEditResult edit(CylinderGrid grid, const char* typed)
+    {
+        return applyCoupledEdit(grid, typed, left, right, percent);
+    }
 };
 
 } // namespace

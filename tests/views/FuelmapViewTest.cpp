@@ -1,3 +1,4 @@
+#include "views/FuelmapView.h"
 #include "comm/PortCodes.h"
 #include "document/AppCore.h"
 #include "document/BoxLayout.h"
@@ -5,7 +6,6 @@
 #include "grid/ValueGridCtrl.h"
 #include "platform/MessageTarget.h"
 #include "platform/UserMessages.h"
-#include "views/FuelmapView.h"
 
 #include <QTabBar>
 #include <QTest>
@@ -141,7 +141,8 @@ private slots:
         QCOMPARE(f.view->ActiveGrid(), 1213);
         f.type(kRow, 2, "5");
         QCOMPARE(f.messages.shown.size(), std::size_t{2});
-        QCOMPARE(f.messages.shown[1].text, std::string("Maximum possible value is 0 \nbecause left cylinder value is 0!"));
+        QCOMPARE(f.messages.shown[1].text,
+                 std::string("Maximum possible value is 0 \nbecause left cylinder value is 0!"));
         QCOMPARE(f.right()[kPos + 1], 0);
         QCOMPARE(f.cell(kRow, 2), QStringLiteral("0"));
 
