@@ -14,7 +14,7 @@ PortController::PortController(AppSettings& settings, CommController& comm, plat
                                std::filesystem::path programDir, QObject* parent)
     : QObject(parent), settings_(settings), comm_(comm), messages_(messages), programDir_(std::move(programDir)),
       probe_([](const std::string& device) { return platform::probeSerialPort(device); }),
-      sim_(new SimulatedBox(programDir_, this))
+      listDevices_([] { return platform::listSerialDevices(); }), sim_(new SimulatedBox(programDir_, this))
 {
     connect(sim_, &SimulatedBox::ready, this, [this](const QString&) {
         // The lowest number with no device of its own stands for the simulator.
@@ -78,6 +78,26 @@ void PortController::selectPort(int com)
     emit portChanged(com);
 }
 
+void PortController::numberNewAdapters()
+{
+    for (const std::string& device : listDevices_()) {
+        if (device.rfind("/dev/ttyS", 0) == 0) {
+            continue; // the built-in UARTs have their numbers
+        }
+        bool numbered = false;
+        for (const auto& [n, assigned] : settings_.ports) {
+            numbered = numbered || assigned == device;
+        }
+        for (int n = 1; !numbered && n <= 256; ++n) {
+            if (n != simPort_ && !settings_.ports.contains(n) &&
+                probe_(platform::defaultDevicePath(n)) == platform::PortPresence::Absent) {
+                settings_.ports[n] = device;
+                numbered = true;
+            }
+        }
+    }
+}
+
 void PortController::rebuildMenu(QMenu& menu, bool idle)
 {
     if (!idle) {
@@ -86,6 +106,8 @@ void PortController::rebuildMenu(QMenu& menu, bool idle)
     }
     menu.setEnabled(true);
     menu.clear();
+    numberNewAdapters();
+    applyToComm();
     const int selected = settings_.lastUsedCom;
     selectedPresent_ = false;
     const auto items = buildPortList(selected, [this, selected](int n) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QMenu;
 class QWidget;
@@ -34,8 +35,10 @@ public:
                    std::filesystem::path programDir, QObject* parent = nullptr);
     ~PortController() override;
 
+    using DeviceLister = std::function<std::vector<std::string>()>;
     // Tests replace the device probe and the list of devices.
     void setProbe(Probe probe) { probe_ = std::move(probe); }
+    void setDeviceLister(DeviceLister lister) { listDevices_ = std::move(lister); }
 
     // The device of COM n: the simulated box, an assignment, or /dev/ttyS(n-1).
     std::string deviceOf(int com) const;
@@ -61,12 +64,16 @@ signals:
 
 private:
     void applyToComm();
+    // USB and ACM adapters without a number get the lowest free one, kept
+    // in the settings, as Windows numbers a new adapter once.
+    void numberNewAdapters();
 
     AppSettings& settings_;
     CommController& comm_;
     platform::UserMessages& messages_;
     std::filesystem::path programDir_;
     Probe probe_;
+    DeviceLister listDevices_;
     bool selectedPresent_ = false;
     SimulatedBox* sim_;
     int simPort_ = 0;       // 0: no simulated box

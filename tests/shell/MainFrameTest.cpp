@@ -183,6 +183,7 @@ private slots:
         Editor e("[Misc]\r\nLastUsedCom=3\r\n");
         QVERIFY(e.started);
         e.frame->ports().setProbe([](const std::string&) { return platform::PortPresence::Absent; });
+        e.frame->ports().setDeviceLister([] { return std::vector<std::string>{}; });
         QMenu menu;
         e.frame->ports().rebuildMenu(menu, true);
         QCOMPARE(menu.actions().size(), 1);
@@ -190,6 +191,26 @@ private slots:
         QVERIFY(!menu.actions()[0]->isEnabled());
         e.frame->UpdateCommandStates();
         QVERIFY(!e.frame->action(cmd::kPortSettings)->isEnabled());
+
+        // A USB adapter gets the lowest free number and keeps it.
+        e.frame->ports().setDeviceLister([] { return std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0"}; });
+        e.frame->ports().setProbe([](const std::string& device) {
+            return device == "/dev/ttyUSB0" ? platform::PortPresence::Present : platform::PortPresence::Absent;
+        });
+        e.frame->ports().rebuildMenu(menu, true);
+        QCOMPARE(menu.actions().size(), 2);
+        QCOMPARE(menu.actions()[0]->text(), QStringLiteral("COM 1\t/dev/ttyUSB0"));
+        QVERIFY(menu.actions()[0]->isEnabled());
+        QCOMPARE(menu.actions()[1]->text(), QStringLiteral("COM 3 (not installed)"));
+        QCOMPARE(e.app.settings().ports.at(1), std::string("/dev/ttyUSB0"));
+        e.frame->ports().rebuildMenu(menu, true);
+        QCOMPARE(e.app.settings().ports.size(), std::size_t{1});
+        menu.actions()[0]->trigger();
+        QCOMPARE(e.frame->ports().selectedPort(), 1);
+        QCOMPARE(e.frame->statusbar().paneText(CZamoStatusbar::Port), QStringLiteral("COM1"));
+        e.frame->ports().setDeviceLister([] { return std::vector<std::string>{}; });
+        e.frame->ports().setProbe([](const std::string&) { return platform::PortPresence::Absent; });
+        e.app.settings().ports.clear();
 
         e.frame->ports().selectPort(0);
         e.frame->ports().rebuildMenu(menu, true);
