@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <optional>
 #include <string>
 
@@ -118,18 +117,18 @@ public:
         }
     }
     bool passed() const { return end_ && std::chrono::steady_clock::now() >= *end_; }
-    // Milliseconds for poll(): -1 without limit, rounded up so that a wait
-    // never ends just before the deadline.
-    int pollMs() const
+    // The time left for ppoll(): null without limit, zero once passed. To
+    // the nanosecond, so that a wait ends neither early nor a tick late.
+    const timespec* left(timespec& ts) const
     {
         if (!end_) {
-            return -1;
+            return nullptr;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*end_ - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return 0;
-        }
-        return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*end_ - std::chrono::steady_clock::now());
+        const int64_t n = ns.count() > 0 ? ns.count() : 0;
+        ts.tv_sec = static_cast<time_t>(n / 1'000'000'000);
+        ts.tv_nsec = static_cast<long>(n % 1'000'000'000);
+        return &ts;
     }
 
 private:
@@ -331,6 +330,9 @@ public:
         }
     }
 
+    // The answer to a byte needs at least two byte times on the line, so it
+    // is hardly ever there when the read starts: wait first, then read, two
+    // calls per byte.
     IoStatus readByte(uint8_t& byte, std::error_code& ec) override
     {
         ec.clear();
@@ -341,6 +343,10 @@ public:
         const Deadline deadline(readTimeoutMs_);
         bool hungUp = false;
         for (;;) {
+            const IoStatus waited = waitFor(POLLIN, deadline, hungUp, ec);
+            if (waited != IoStatus::Ok) {
+                return waited;
+            }
             uint8_t received = 0;
             const ssize_t n = ::read(fd_, &received, 1);
             if (n == 1) {
@@ -352,20 +358,13 @@ public:
                 ec = errorFor(ENODEV);
                 return IoStatus::Failed;
             }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
                 ec = lastError();
                 return IoStatus::Failed;
             }
             if (hungUp) {
                 ec = errorFor(ENODEV);
                 return IoStatus::Failed;
-            }
-            const IoStatus waited = waitFor(POLLIN, deadline, hungUp, ec);
-            if (waited != IoStatus::Ok) {
-                return waited;
             }
         }
     }
@@ -400,19 +399,17 @@ private:
         return false;
     }
 
-    // Waits until the line is ready for `events`. Ok means "try again";
-    // TimedOut when the deadline passed; Failed on a poll error. A hang-up
-    // or device error is noted in `hungUp`: the caller's next read or write
-    // then fetches the error (or the last bytes) from the driver.
+    // Waits until the line is ready for `events`. Ok means "try now";
+    // TimedOut when the deadline passed with the line not ready; Failed on a
+    // poll error. A hang-up or device error is noted in `hungUp`: the
+    // caller's next read or write then fetches the error (or the last
+    // bytes) from the driver.
     IoStatus waitFor(short events, const Deadline& deadline, bool& hungUp, std::error_code& ec) const
     {
         for (;;) {
-            if (deadline.passed()) {
-                ec = std::make_error_code(std::errc::timed_out);
-                return IoStatus::TimedOut;
-            }
             pollfd p{fd_, events, 0};
-            const int r = ::poll(&p, 1, deadline.pollMs());
+            timespec ts{};
+            const int r = ::ppoll(&p, 1, deadline.left(ts), nullptr);
             if (r < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -421,7 +418,11 @@ private:
                 return IoStatus::Failed;
             }
             if (r == 0) {
-                continue; // the deadline check above decides
+                if (deadline.passed()) {
+                    ec = std::make_error_code(std::errc::timed_out);
+                    return IoStatus::TimedOut;
+                }
+                continue;
             }
             if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
                 hungUp = true;

@@ -332,6 +332,29 @@ TEST_F(PtyLine, ReadGivesUpAfterTheTimeoutAndPurgeDropsReceivedBytes)
     EXPECT_EQ(b, 'C');
 }
 
+TEST_F(PtyLine, AReadWithoutTimeOutTakesWhatIsThereAndNeverWaits)
+{
+    // (MAXDWORD, 0, 0): return at once, with a byte only if one is there.
+    ASSERT_TRUE(openLine({}, readTimeouts(kMaxDword, 0, 0)));
+    uint8_t b = 0;
+    std::error_code ec;
+    EXPECT_EQ(bounded([&] { return line_->readByte(b, ec); }), IoStatus::TimedOut);
+    EXPECT_EQ(ec, std::errc::timed_out);
+
+    // The pseudo-terminal hands bytes over asynchronously: ask until the
+    // byte is there (each call returns at once; the bound only keeps a
+    // broken read from looping for ever).
+    writeMaster({'Q', 'R'});
+    std::vector<uint8_t> got;
+    for (int i = 0; i < 1'000'000 && got.size() < 2; ++i) {
+        if (line_->readByte(b, ec) == IoStatus::Ok) {
+            got.push_back(b);
+        }
+    }
+    EXPECT_EQ(got, (std::vector<uint8_t>{'Q', 'R'}));
+    EXPECT_EQ(line_->readByte(b, ec), IoStatus::TimedOut);
+}
+
 TEST_F(PtyLine, BytesThatCameBeforeTheOpenAreNotTakenForAnAnswer)
 {
     writeMaster({'x', 'y', 'z'});

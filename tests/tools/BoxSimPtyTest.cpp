@@ -100,6 +100,19 @@ public:
         return line;
     }
 
+    // Everything on stdout after the first line, up to its end (call after
+    // the process ended).
+    std::string rest()
+    {
+        std::string text;
+        char buffer[256];
+        ssize_t n = 0;
+        while ((n = ::read(stdout_, buffer, sizeof buffer)) > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
     void closeStdin()
     {
         if (stdin_ >= 0) {
@@ -158,6 +171,17 @@ public:
     bool isOpen() const { return fd_ >= 0; }
 
     bool put(uint8_t b) { return ::write(fd_, &b, 1) == 1; }
+
+    // Sends `b` and waits for its echo; the time from the write to the echo,
+    // or nothing when the echo did not come or was another byte.
+    std::optional<std::chrono::nanoseconds> echoTime(uint8_t b)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        if (!put(b) || take() != b) {
+            return std::nullopt;
+        }
+        return std::chrono::steady_clock::now() - start;
+    }
 
     std::optional<uint8_t> take(std::chrono::milliseconds timeout = 1000ms)
     {
@@ -266,6 +290,65 @@ TEST_F(BoxSimPty, WorkedExchangeOverThePseudoTerminal)
     }
     ASSERT_EQ(hex.size(), 4096u);
     EXPECT_EQ(hex.substr(2 * 1024, 2), "25");
+}
+
+// The benchmark measures the editor against this pacing, so the box must
+// never be faster than the line: an echo takes the byte's time in and the
+// echo's time out, plus the adapter latency. Only lower bounds are checked;
+// how much later the echo comes depends on the machine.
+TEST_F(BoxSimPty, EchoesNeverComeFasterThanTheLineAllowsAndAreCounted)
+{
+    using std::chrono::nanoseconds;
+    const nanoseconds byteTime(10'000'000'000LL / 9600);
+    const std::string message = "\x8C"
+                                "004000037";
+    for (const long latencyUs : {0L, 3000L}) {
+        SCOPED_TRACE(latencyUs);
+        SimProcess sim({"--baud", "9600", "--latency-us", std::to_string(latencyUs), "--print-stats"});
+        ASSERT_TRUE(sim.started());
+        const std::string path = slavePath(sim);
+        ASSERT_FALSE(path.empty());
+        const auto start = std::chrono::steady_clock::now();
+        {
+            Port port(path);
+            ASSERT_TRUE(port.isOpen());
+            for (const char c : message) {
+                const std::optional<nanoseconds> t = port.echoTime(static_cast<uint8_t>(c));
+                ASSERT_TRUE(t.has_value());
+                EXPECT_GE(*t, 2 * byteTime + std::chrono::microseconds(latencyUs));
+            }
+            // A byte in idle state that the box does not know: on the line,
+            // but not echoed.
+            ASSERT_TRUE(port.put(0x20));
+            EXPECT_EQ(port.take(50ms), std::nullopt);
+        }
+        const auto end = std::chrono::steady_clock::now();
+        ASSERT_EQ(sim.stop(SIGTERM, 5000ms), 0);
+
+        // "STATS received R sent S first F last L ...", times on this
+        // process's steady clock.
+        std::istringstream stats(sim.rest());
+        std::string word;
+        long long received = 0;
+        long long sent = 0;
+        long long first = 0;
+        long long last = 0;
+        stats >> word;
+        ASSERT_EQ(word, "STATS");
+        stats >> word >> received >> word >> sent >> word >> first >> word >> last;
+        ASSERT_TRUE(stats);
+        EXPECT_EQ(received, 11);
+        EXPECT_EQ(sent, 10);
+        const auto steady = [](std::chrono::steady_clock::time_point t) {
+            return std::chrono::duration_cast<nanoseconds>(t.time_since_epoch()).count();
+        };
+        EXPECT_GE(first, steady(start));
+        EXPECT_LE(first, last);
+        // The stray byte ends the line's activity one byte time after it
+        // came in; the message took 20 byte times and 10 turnarounds.
+        EXPECT_GE(last - first, (20 * byteTime + 10 * std::chrono::microseconds(latencyUs)).count());
+        EXPECT_LE(last, steady(end));
+    }
 }
 
 TEST_F(BoxSimPty, EndOfStandardInputEndsItWhenAskedTo)

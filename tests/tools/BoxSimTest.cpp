@@ -827,10 +827,21 @@ TEST(BoxSimServe, PutsEveryByteOnTheLineWhenItIsDue)
                        {30ms, {158}},
                        {40ms, {0xFF}}},
                       1s);
-    boxsim::Serve(sim, line);
+    boxsim::ServeTiming timing;
+    boxsim::Serve(sim, line, &timing);
     const std::vector<std::pair<uint8_t, Nanos>> expected{{140, 2ms},  {'0', 3ms},  {'0', 12ms},
                                                           {'4', 13ms}, {158, 32ms}, {'Z', 42ms}};
     EXPECT_EQ(line.written, expected);
+    // On time on a virtual clock. The program answered the box's '0' of 3 ms
+    // at 10 ms and its 158 of 32 ms at 40 ms; the bytes after the 13 ms
+    // write were no answer (the port was closed meanwhile).
+    EXPECT_EQ(timing.written, 6u);
+    EXPECT_EQ(timing.lateness, Nanos(0));
+    EXPECT_EQ(timing.answers, 2u);
+    EXPECT_EQ(timing.answerTime, 7ms + 8ms);
+    // The line was busy from the first byte in to the end of 'Z'.
+    EXPECT_EQ(sim.stats().firstIn, Nanos(0));
+    EXPECT_EQ(sim.stats().lastOnLine, 42ms);
     // The write message was cut by the closed port, the version reply waits
     // for its echo in vain.
     EXPECT_EQ(sim.stats().writes, 0u);

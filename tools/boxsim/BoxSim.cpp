@@ -90,6 +90,10 @@ void BoxSim::receive(uint8_t byte, Nanos now)
     const Nanos received = std::max(now, rxFree_) + byteTime_;
     rxFree_ = received;
     ++stats_.received;
+    if (!stats_.firstIn) {
+        stats_.firstIn = now;
+    }
+    stats_.lastOnLine = std::max(stats_.lastOnLine, received);
     if (phase_ == Phase::Reply && received > echoDeadline_) {
         abandonReply("no echo in time");
     }
@@ -367,6 +371,7 @@ Nanos BoxSim::send(uint8_t byte, Nanos readyAt)
     ++stats_.sent;
     if (!lost) {
         out_.emplace_back(byte, due);
+        stats_.lastOnLine = std::max(stats_.lastOnLine, due);
     }
     return due;
 }

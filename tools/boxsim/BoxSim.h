@@ -95,6 +95,11 @@ struct Stats {
     uint64_t abandonedReplies = 0;
     uint64_t writes = 0;
     uint64_t replies = 0; // completed with the terminator
+    // Line activity in the box's clock: when the first byte from the
+    // program came in, and when the last byte in either direction has
+    // ended on the line.
+    std::optional<Nanos> firstIn;
+    Nanos lastOnLine{0};
 };
 
 class BoxSim {

@@ -29,7 +29,9 @@ public:
     bool open(bool watchStdin, std::string& error);
     const std::string& slavePath() const { return slavePath_; }
 
+    // The box's clock, and where it started on the steady clock.
     Nanos now() override;
+    std::chrono::steady_clock::time_point start() const { return start_; }
     Wait wait(std::optional<Nanos> deadline, std::vector<uint8_t>& in) override;
     bool write(uint8_t byte) override;
 

@@ -31,7 +31,20 @@ public:
     virtual bool write(uint8_t byte) = 0;
 };
 
+// Where the time between the box's bytes goes, for benchmarks: how late
+// the box began to put its bytes on the line against their due time, and
+// how long from there until the program's next byte came in (the
+// program's turnaround with both ways through the transport, the write
+// itself included).
+struct ServeTiming {
+    uint64_t written = 0;
+    Nanos lateness{0}; // summed over the written bytes
+    Nanos maxLateness{0};
+    uint64_t answers = 0;
+    Nanos answerTime{0}; // summed
+};
+
 // Serves until the transport says stop.
-void Serve(BoxSim& sim, LineTransport& line);
+void Serve(BoxSim& sim, LineTransport& line, ServeTiming* timing = nullptr);
 
 } // namespace boxsim

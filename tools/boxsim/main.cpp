@@ -14,6 +14,7 @@
 #include "platform/ProgramFolder.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +65,11 @@ void printUsage(std::FILE* to)
                "                       line n holds the line addresses 32n .. 32n+31\n"
                "  --program-dir DIR    installation for --load/--save (default: this program's folder)\n"
                "  --exit-on-stdin-eof  also stop at the end of standard input\n"
+               "  --print-stats        on exit print \"STATS received R sent S first F last L late T\n"
+               "                       late-max M answer A\" on stdout: the bytes in each direction,\n"
+               "                       when the first byte came in and when the last byte ended on\n"
+               "                       the line (steady clock), how late the box wrote its bytes\n"
+               "                       (mean, max) and the program's mean turnaround (all in ns)\n"
                "  --verbose            log every exchange and ignored byte to stderr\n"
                "\n"
                "Exit status: 0 normal end, 1 failure (message on stderr), 2 usage error.\n",
@@ -100,6 +106,7 @@ struct Settings {
     std::filesystem::path programDir;
     bool exitOnStdinEof = false;
     bool verbose = false;
+    bool printStats = false;
 };
 
 // Returns false on a usage error (with the message printed).
@@ -121,6 +128,10 @@ bool parseArguments(int argc, char** argv, Settings& s, bool& help)
         }
         if (arg == "--verbose") {
             s.verbose = true;
+            continue;
+        }
+        if (arg == "--print-stats") {
+            s.printStats = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -252,7 +263,8 @@ int main(int argc, char** argv)
     std::printf("PTY %s\n", pty.slavePath().c_str());
     std::fflush(stdout);
 
-    boxsim::Serve(sim, pty);
+    boxsim::ServeTiming timing;
+    boxsim::Serve(sim, pty, settings.printStats ? &timing : nullptr);
     sim.advance(pty.now());
 
     const boxsim::Stats& st = sim.stats();
@@ -260,6 +272,23 @@ int main(int argc, char** argv)
                 std::to_string(st.writes) + ", replies " + std::to_string(st.replies) + ", abandoned replies " +
                 std::to_string(st.abandonedReplies) + ", faults " +
                 std::to_string(st.wrongBytes + st.lostBytes + st.lateBytes));
+    if (settings.printStats) {
+        // Both times on the steady clock, so that a benchmark can set them
+        // against its own; without any byte both are the start.
+        const auto steady = [&](boxsim::Nanos t) {
+            return static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(pty.start().time_since_epoch() + t).count());
+        };
+        const auto mean = [](boxsim::Nanos sum, uint64_t n) {
+            return n == 0 ? 0LL : static_cast<long long>(sum.count() / static_cast<int64_t>(n));
+        };
+        std::printf("STATS received %llu sent %llu first %lld last %lld late %lld late-max %lld answer %lld\n",
+                    static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.sent),
+                    steady(st.firstIn.value_or(boxsim::Nanos(0))), steady(st.lastOnLine),
+                    mean(timing.lateness, timing.written), static_cast<long long>(timing.maxLateness.count()),
+                    mean(timing.answerTime, timing.answers));
+        std::fflush(stdout);
+    }
 
     int status = kExitOk;
     if (settings.save) {
