@@ -12,6 +12,7 @@
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
 #include "shell/ZamoStatusbar.h"
+#include "tests/document/RecordingMessages.h"
 #include "views/FuelmapView.h"
 
 #include <array>
@@ -29,17 +30,6 @@ using namespace morvex::shell;
 using testing_support::ScratchProgramFolder;
 
 namespace {
-
-class RecordedMessages : public platform::UserMessages {
-public:
-    platform::UserAnswer show(const platform::UserMessage& m) override
-    {
-        shown.push_back(m);
-        return answer;
-    }
-    std::vector<platform::UserMessage> shown;
-    platform::UserAnswer answer = platform::UserAnswer::Ok;
-};
 
 // A line on which the box never answers: online mode runs (and retries)
 // without any box.
@@ -95,7 +85,7 @@ struct Editor {
     void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(frame.get(), k, m); }
 
     ScratchProgramFolder folder;
-    RecordedMessages messages;
+    morvex::test::RecordingMessages messages;
     CMorvexApp app;
     bool started = false;
     bool active = false;
@@ -301,12 +291,12 @@ private slots:
         e.app.doc().SetModifiedFlag(true);
         e.frame->OnDocumentReplaced();
         QVERIFY(e.frame->isWindowModified());
-        e.messages.answer = platform::UserAnswer::Cancel;
+        e.messages.answers = {platform::UserAnswer::Cancel};
         QVERIFY(!e.frame->close());
         QCOMPARE(e.messages.shown.size(), std::size_t{1});
         QCOMPARE(e.messages.shown[0].text, std::string("Save changes to Untitled?"));
         QVERIFY2(e.app.settings().windowPos.empty(), "nothing is stored while the window stays");
-        e.messages.answer = platform::UserAnswer::No;
+        e.messages.answers = {platform::UserAnswer::No};
         QVERIFY(e.frame->close());
         QVERIFY(!e.app.settings().windowPos.empty());
     }

@@ -2,6 +2,7 @@
 #include "ProgramFolder.h"
 #include "platform/IniFile.h"
 #include "platform/UserMessages.h"
+#include "tests/document/RecordingMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,6 @@ using testing_support::ScratchProgramFolder;
 namespace fs = std::filesystem;
 
 namespace {
-
-class RecordedMessages : public platform::UserMessages {
-public:
-    platform::UserAnswer show(const platform::UserMessage& m) override
-    {
-        shown.push_back(m);
-        return platform::UserAnswer::Ok;
-    }
-    std::vector<platform::UserMessage> shown;
-};
 
 CMorvexApp::Options optionsFor(const ScratchProgramFolder& folder)
 {
@@ -38,7 +29,7 @@ TEST(MorvexApp, EmptySettingsStartWithTheDefaults)
 {
     ScratchProgramFolder folder;
     folder.write("Morvex.ini", "");
-    RecordedMessages messages;
+    morvex::test::RecordingMessages messages;
     CMorvexApp app;
     ASSERT_TRUE(app.InitInstance(optionsFor(folder), messages));
     EXPECT_TRUE(messages.shown.empty());
@@ -67,7 +58,7 @@ TEST(MorvexApp, MissingFolderOrLibraryEndsTheStart)
     {
         ScratchProgramFolder folder;
         fs::remove(folder.path() / "HELP");
-        RecordedMessages messages;
+        morvex::test::RecordingMessages messages;
         CMorvexApp app;
         EXPECT_FALSE(app.InitInstance(optionsFor(folder), messages));
         ASSERT_EQ(messages.shown.size(), 1u);
@@ -78,7 +69,7 @@ TEST(MorvexApp, MissingFolderOrLibraryEndsTheStart)
     }
     {
         ScratchProgramFolder folder(false);
-        RecordedMessages messages;
+        morvex::test::RecordingMessages messages;
         CMorvexApp app;
         EXPECT_FALSE(app.InitInstance(optionsFor(folder), messages));
         ASSERT_EQ(messages.shown.size(), 1u);
@@ -93,7 +84,7 @@ TEST(MorvexApp, StartsWithTheFirstRecentFileThatStillExists)
     folder.write("Morvex.ini", "[Recent File List]\r\nFile1=/nowhere/gone1.M60\r\nFile2=/nowhere/gone2.M60\r\n"
                                "File3=" +
                                    demo.string() + "\r\n");
-    RecordedMessages messages;
+    morvex::test::RecordingMessages messages;
     {
         CMorvexApp app;
         ASSERT_TRUE(app.InitInstance(optionsFor(folder), messages));
@@ -126,7 +117,7 @@ TEST(MorvexApp, ReadOnlyProgramFolderKeepsSettingsInTheUserFolder)
     ScratchProgramFolder folder;
     folder.write("Morvex.ini", "[Misc]\r\nLastUsedCom=4\r\n");
     fs::permissions(folder.path(), fs::perms::owner_write, fs::perm_options::remove);
-    RecordedMessages messages;
+    morvex::test::RecordingMessages messages;
     CMorvexApp app;
     ASSERT_TRUE(app.InitInstance(optionsFor(folder), messages));
     EXPECT_EQ(app.settings().lastUsedCom, 4);

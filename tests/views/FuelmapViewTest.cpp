@@ -6,6 +6,7 @@
 #include "grid/ValueGridCtrl.h"
 #include "platform/MessageTarget.h"
 #include "platform/UserMessages.h"
+#include "tests/document/RecordingMessages.h"
 
 #include <QTabBar>
 #include <QTest>
@@ -18,16 +19,6 @@ using namespace morvex;
 using namespace morvex::views;
 
 namespace {
-
-class RecordedMessages : public platform::UserMessages {
-public:
-    platform::UserAnswer show(const platform::UserMessage& m) override
-    {
-        shown.push_back(m);
-        return platform::UserAnswer::Ok;
-    }
-    std::vector<platform::UserMessage> shown;
-};
 
 // The frame as a view reports to it: every changed byte.
 class RecordedFrame : public platform::MessageTarget {
@@ -90,7 +81,7 @@ struct Fixture {
     bool started = false;
     std::unique_ptr<CMorvexDoc> doc;
     int flag = 0;
-    RecordedMessages messages;
+    morvex::test::RecordingMessages messages;
     RecordedFrame frame;
     std::unique_ptr<CFuelmapView> view;
 };
