@@ -7,14 +7,15 @@
 
 namespace morvex::test {
 
-// Records every message box and answers from a queue (OK when empty).
+// Records every message box and answers from a queue (`whenEmpty`, OK
+// unless set, once the queue has run out).
 class RecordingMessages : public platform::UserMessages {
 public:
     platform::UserAnswer show(const platform::UserMessage& message) override
     {
         shown.push_back(message);
         if (answers.empty()) {
-            return platform::UserAnswer::Ok;
+            return whenEmpty;
         }
         const platform::UserAnswer a = answers.front();
         answers.pop_front();
@@ -23,6 +24,7 @@ public:
 
     std::vector<platform::UserMessage> shown;
     std::deque<platform::UserAnswer> answers;
+    platform::UserAnswer whenEmpty = platform::UserAnswer::Ok;
 };
 
 } // namespace morvex::test

@@ -3,6 +3,7 @@
 #include "comm/PortCodes.h"
 #include "platform/MessageTarget.h"
 #include "platform/UserMessages.h"
+#include "tests/document/RecordingMessages.h"
 #include "shell/OperationHost.h"
 
 #include <cstdint>
@@ -71,21 +72,9 @@ private:
 
 // Records every message box and answers from a script (Cancel when the
 // script has run out, which never closes anything).
-class ScriptedMessages : public platform::UserMessages {
+class ScriptedMessages : public RecordingMessages {
 public:
-    platform::UserAnswer show(const platform::UserMessage& message) override
-    {
-        shown.push_back(message);
-        if (answers.empty()) {
-            return platform::UserAnswer::Cancel;
-        }
-        const platform::UserAnswer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-
-    std::vector<platform::UserMessage> shown;
-    std::deque<platform::UserAnswer> answers;
+    ScriptedMessages() { whenEmpty = platform::UserAnswer::Cancel; }
 };
 
 } // namespace morvex::test
