@@ -135,7 +135,37 @@ std::string keyLine(std::string_view key, std::string_view value, std::string_vi
 // GetPrivateProfileInt reads the value into a 30-character buffer.
 constexpr std::size_t kIntMaxChars = 29;
 
+bool isUtf16(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+}
+
+class IniFileCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "ini-file"; }
+    std::string message(int code) const override
+    {
+        switch (static_cast<IniFileError>(code)) {
+        case IniFileError::UnicodeNotRewritable:
+            return "the file is UTF-16 with half a character at its end; it is left unchanged so that nothing of it "
+                   "is lost";
+        }
+        return "unknown ini-file error";
+    }
+};
+
 } // namespace
+
+const std::error_category& iniFileCategory()
+{
+    static const IniFileCategory category;
+    return category;
+}
+
+std::error_code make_error_code(IniFileError e)
+{
+    return {static_cast<int>(e), iniFileCategory()};
+}
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
@@ -204,11 +234,22 @@ void IniFile::appendLine(Line line)
 IniFile IniFile::fromText(std::string_view bytes)
 {
     IniFile ini;
+    ini.encoding_ = detectTextEncoding(bytes);
+    std::string decoded;
+    std::string_view lines = bytes.substr(byteOrderMark(ini.encoding_).size());
+    if (isUtf16(ini.encoding_)) {
+        const bool bigEndian = ini.encoding_ == TextEncoding::Utf16Be;
+        decoded = utf16ToUtf8(lines, bigEndian);
+        // Lone surrogates come back as they were; only an odd byte at the
+        // end has no place in UTF-16 and would be lost by a rewrite.
+        ini.rewritable_ = lines.size() % 2 == 0;
+        lines = decoded;
+    }
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        const std::size_t newline = bytes.find('\n', pos);
-        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
-        ini.appendLine(parseLine(std::string(bytes.substr(pos, end - pos)), !ini.blocks_.empty()));
+    while (pos < lines.size()) {
+        const std::size_t newline = lines.find('\n', pos);
+        const std::size_t end = newline == std::string_view::npos ? lines.size() : newline + 1;
+        ini.appendLine(parseLine(std::string(lines.substr(pos, end - pos)), !ini.blocks_.empty()));
         pos = end;
     }
     ini.rebuildIndex();
@@ -228,6 +269,30 @@ bool IniFile::load(const std::filesystem::path& path, std::error_code& ec)
 }
 
 std::string IniFile::text() const
+{
+    if (!isUnicode()) {
+        return linesText();
+    }
+    const std::string lines = linesText();
+    const std::string body = isUtf16(encoding_) ? utf8ToUtf16(lines, encoding_ == TextEncoding::Utf16Be) : lines;
+    return std::string(byteOrderMark(encoding_)) + body;
+}
+
+std::string_view IniFile::toLines(std::string_view text, std::string& buffer) const
+{
+    if (!isUnicode()) {
+        return text;
+    }
+    buffer = cp1252ToUtf8(text);
+    return buffer;
+}
+
+std::string IniFile::fromLines(std::string_view text) const
+{
+    return isUnicode() ? utf8ToCp1252(text) : std::string(text);
+}
+
+std::string IniFile::linesText() const
 {
     std::size_t size = 0;
     for (const Line& line : preamble_)
@@ -287,10 +352,17 @@ const IniFile::Line* IniFile::findKeyLine(std::string_view section, std::string_
 std::string IniFile::getString(std::string_view section, std::string_view key, std::string_view def,
                                std::size_t maxChars) const
 {
-    if (const Line* line = findKeyLine(section, key)) {
+    std::string sectionBuffer, keyBuffer;
+    if (const Line* line = findKeyLine(toLines(section, sectionBuffer), toLines(key, keyBuffer))) {
         const std::string_view raw = line->raw;
         const std::string_view value = raw.substr(line->valueBegin, line->valueEnd - line->valueBegin);
-        const std::string_view text = cut(withoutQuotes(value), maxChars);
+        std::string_view text = withoutQuotes(value);
+        std::string converted;
+        if (isUnicode()) {
+            converted = utf8ToCp1252(text);
+            text = converted;
+        }
+        text = cut(text, maxChars);
         // The caller gets a C string, as from the Windows call: it ends at a NUL.
         return std::string(text.substr(0, text.find('\0')));
     }
@@ -307,12 +379,14 @@ int IniFile::getInt(std::string_view section, std::string_view key, int def) con
 
 bool IniFile::hasSection(std::string_view section) const
 {
-    return findSection(section) != npos;
+    std::string buffer;
+    return findSection(toLines(section, buffer)) != npos;
 }
 
 bool IniFile::hasKey(std::string_view section, std::string_view key) const
 {
-    return findKeyLine(section, key) != nullptr;
+    std::string sectionBuffer, keyBuffer;
+    return findKeyLine(toLines(section, sectionBuffer), toLines(key, keyBuffer)) != nullptr;
 }
 
 std::vector<std::string> IniFile::sectionNames() const
@@ -320,7 +394,7 @@ std::vector<std::string> IniFile::sectionNames() const
     std::vector<std::string> names;
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
         if (findSection(blocks_[i].header.name) == i)
-            names.push_back(blocks_[i].header.name);
+            names.push_back(fromLines(blocks_[i].header.name));
     }
     return names;
 }
@@ -328,13 +402,14 @@ std::vector<std::string> IniFile::sectionNames() const
 std::vector<std::string> IniFile::keyNames(std::string_view section) const
 {
     std::vector<std::string> names;
-    const std::size_t b = findSection(section);
+    std::string buffer;
+    const std::size_t b = findSection(toLines(section, buffer));
     if (b == npos)
         return names;
     std::unordered_set<std::string_view, NoCaseHash, NoCaseEqual> seen;
     for (const Line& line : blocks_[b].body) {
         if (line.kind == Line::Kind::Key && seen.insert(line.name).second)
-            names.push_back(line.name);
+            names.push_back(fromLines(line.name));
     }
     return names;
 }
@@ -393,6 +468,13 @@ bool IniFile::setString(std::string_view section, std::string_view key, std::opt
     key = trimBlanks(key);
     if (!isWritableKey(key))
         return false;
+    // Windows-1252 to UTF-8 keeps the checks above true: it adds no line
+    // break, '=', ';', '[' or ']'.
+    std::string sectionBuffer, keyBuffer, valueBuffer;
+    section = toLines(section, sectionBuffer);
+    key = toLines(key, keyBuffer);
+    if (value)
+        value = toLines(*value, valueBuffer);
 
     const std::size_t b = findSection(section);
     if (b == npos) {
@@ -427,7 +509,8 @@ bool IniFile::setInt(std::string_view section, std::string_view key, int value)
 
 bool IniFile::removeSection(std::string_view section)
 {
-    const std::size_t b = findSection(section);
+    std::string buffer;
+    const std::size_t b = findSection(toLines(section, buffer));
     if (b == npos)
         return false;
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
@@ -438,15 +521,21 @@ bool IniFile::removeSection(std::string_view section)
 
 void IniFile::clear()
 {
-    if (!preamble_.empty() || !blocks_.empty())
+    if (!preamble_.empty() || !blocks_.empty() || isUnicode())
         modified_ = true;
     preamble_.clear();
     blocks_.clear();
     firstBlock_.clear();
+    encoding_ = TextEncoding::Windows1252;
+    rewritable_ = true;
 }
 
 bool IniFile::save(const std::filesystem::path& path, std::error_code& ec, const AtomicWriteHooks* hooks)
 {
+    if (!rewritable_) {
+        ec = IniFileError::UnicodeNotRewritable;
+        return false;
+    }
     if (!writeFileAtomically(path, text(), ec, hooks))
         return false;
     modified_ = false;

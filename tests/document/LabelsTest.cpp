@@ -115,6 +115,66 @@ TEST(Labels, WriteBackKeepsTheRestOfTheFile)
     EXPECT_EQ(readAll(path), written);
 }
 
+// Bytes of a file saved as "Unicode" by a Windows editor (UTF-16LE with its
+// mark), built here rather than with the code under test.
+std::string utf16LeFile(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+TEST(Labels, UnicodeFileIsReadAndExtendedInUnicode)
+{
+    TempDir dir;
+    const auto path = dir.path() / "Labels.de";
+    const std::u16string original = u"[Labels]\r\n"
+                                    u"Revolutions=Drehzahl\r\n"
+                                    u"[Units]\r\n"
+                                    u"Motor-Temperature=\u00B0C\r\n"
+                                    u"[GridLabels]\r\n"
+                                    u"CylinderLeft=Linker Zylinder\r\n"
+                                    u"[Notizen]\r\n"
+                                    u"Sonde=\u03BB-Sonde\r\n";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << utf16LeFile(original);
+    }
+    CLabels labels;
+    LoadLabels(path, labels);
+    EXPECT_EQ(labels.label(Channel::Revolutions), "Drehzahl");
+    EXPECT_EQ(labels.unit(Channel::MotorTemperature), "\xB0"
+                                                      "C");
+    EXPECT_EQ(labels.grid(GridLabel::CylinderLeft), "Linker Zylinder");
+
+    // The missing captions were added in UTF-16 too: the whole file is one
+    // UTF-16 text that holds the old lines and the new ones.
+    const std::string written = readAll(path);
+    ASSERT_EQ(written.size() % 2, 0u);
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < written.size(); i += 2) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(written[i]) |
+                                      static_cast<unsigned char>(written[i + 1]) << 8);
+    }
+    EXPECT_EQ(text.rfind(u"\uFEFF[Labels]\r\nRevolutions=Drehzahl\r\n", 0), 0u);
+    const std::u16string_view lines[] = {
+        u"CylinderLeft=Linker Zylinder\r\n", u"FunctionLeft=Index\r\n", u"LambdaCorrection=Lambda Correction\r\n",
+        u"Special-Function3=Voodoo\r\n",     u"Lambda-Analog=[La]\r\n", u"[Notizen]\r\nSonde=\u03BB-Sonde\r\n"};
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        EXPECT_NE(text.find(lines[i]), std::u16string::npos) << "line " << i;
+    }
+
+    // Read again: everything is there and nothing more is written.
+    CLabels again;
+    LoadLabels(path, again);
+    EXPECT_EQ(readAll(path), written);
+    EXPECT_EQ(again.label(Channel::Revolutions), "Drehzahl");
+    EXPECT_EQ(again.grid(GridLabel::FunctionTop), "Function name");
+}
+
 TEST(Labels, MissingFileIsCreated)
 {
     TempDir dir;

@@ -281,6 +281,74 @@ TEST(IniWrite, ManySectionsStayConsistent)
     EXPECT_EQ(reloaded.getString("Map98", "K2", "gone"), "gone");
 }
 
+// ---- Unicode files ---------------------------------------------------------
+
+// The bytes a Windows editor saves for "Unicode" (little-endian) or
+// "Unicode big endian", mark included; written out here rather than with
+// the code under test.
+std::string utf16File(std::u16string_view text, bool bigEndian = false)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        const char low = static_cast<char>(c & 0xFF);
+        const char high = static_cast<char>(c >> 8);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(IniUnicode, Utf16FileIsReadAndWrittenAsUtf16)
+{
+    // A lone surrogate and a character outside the BMP in untouched lines.
+    const std::u16string original = u"; \U0001F3CD \xD800 note\r\n"
+                                    u"[Anzeige]\r\n"
+                                    u"Einheit=\u00B0C\r\n"
+                                    u"Sonde=\u03BB-Sonde\r\n"
+                                    u"\r\n"
+                                    u"[\u00C4nderung]\r\n"
+                                    u"k=\"1\"";
+    for (const bool bigEndian : {false, true}) {
+        IniFile ini = IniFile::fromText(utf16File(original, bigEndian));
+        EXPECT_EQ(ini.encoding(), bigEndian ? platform::TextEncoding::Utf16Be : platform::TextEncoding::Utf16Le);
+        EXPECT_EQ(ini.getString("anzeige", "EINHEIT"), "\xB0"
+                                                       "C");
+        EXPECT_EQ(ini.getString("Anzeige", "Sonde"), "?-Sonde"); // no Windows-1252 form
+        EXPECT_EQ(ini.getString("Anzeige", "Einheit", {}, 1), "\xB0");
+        EXPECT_EQ(ini.getInt("\xC4nderung", "k", -1), 1);
+        EXPECT_EQ(ini.sectionNames(), (std::vector<std::string>{"Anzeige", "\xC4nderung"}));
+        EXPECT_EQ(ini.text(), utf16File(original, bigEndian)) << "read and not changed";
+
+        ASSERT_TRUE(ini.setString("Anzeige", "Druck", "\x80 mbar"));
+        ASSERT_TRUE(ini.setString("\xC4nderung", "k", std::nullopt));
+        ASSERT_TRUE(ini.setString("Neu", "x", "1"));
+        const std::u16string expected = u"; \U0001F3CD \xD800 note\r\n"
+                                        u"[Anzeige]\r\n"
+                                        u"Einheit=\u00B0C\r\n"
+                                        u"Sonde=\u03BB-Sonde\r\n"
+                                        u"Druck=\u20AC mbar\r\n"
+                                        u"\r\n"
+                                        u"[\u00C4nderung]\r\n"
+                                        u"[Neu]\r\n"
+                                        u"x=1\r\n";
+        EXPECT_EQ(ini.text(), utf16File(expected, bigEndian));
+    }
+}
+
+TEST(IniUnicode, Utf8MarkedFileKeepsItsMarkAndEncoding)
+{
+    IniFile ini = IniFile::fromText("\xEF\xBB\xBF[S]\r\nk=Gr\xC3\xBC\xC3\x9F"
+                                    "e\r\n");
+    EXPECT_EQ(ini.getString("S", "k"), "Gr\xFC\xDF"
+                                       "e");
+    ASSERT_TRUE(ini.setString("S", "n", "\xE4"));
+    EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[S]\r\nk=Gr\xC3\xBC\xC3\x9F"
+                          "e\r\nn=\xC3\xA4\r\n");
+    ini.clear(); // Save As starts a plain file
+    ASSERT_TRUE(ini.setString("S", "n", "\xE4"));
+    EXPECT_EQ(ini.text(), "[S]\r\nn=\xE4\r\n");
+}
+
 // ---- load and save --------------------------------------------------------
 
 class IniFileOnDisk : public ::testing::Test {
@@ -345,6 +413,21 @@ TEST_F(IniFileOnDisk, FailedSaveKeepsModifiedAndOldFile)
     EXPECT_FALSE(ini.save(path, ec, &crash));
     EXPECT_TRUE(ini.isModified());
     EXPECT_EQ(contentOf(path), "[S]\nk=1\n");
+}
+
+TEST_F(IniFileOnDisk, DamagedUtf16FileIsReadButNeverReplaced)
+{
+    const fs::path path = dir_ / "Labels.en";
+    const std::string damaged = utf16File(u"[Labels]\r\nRevolutions=U/min\r\n") + "\x0A";
+    std::ofstream(path, std::ios::binary) << damaged;
+    IniFile ini;
+    std::error_code ec;
+    ASSERT_TRUE(ini.load(path, ec));
+    EXPECT_EQ(ini.getString("Labels", "Revolutions"), "U/min");
+    ASSERT_TRUE(ini.setString("Labels", "CO", "CO"));
+    EXPECT_FALSE(ini.save(path, ec));
+    EXPECT_EQ(ec, platform::IniFileError::UnicodeNotRewritable);
+    EXPECT_EQ(contentOf(path), damaged);
 }
 
 TEST_F(IniFileOnDisk, UnreadablePathIsAnError)
