@@ -70,6 +70,8 @@ void printUsage(std::FILE* to)
                "                       when the first byte came in and when the last byte ended on\n"
                "                       the line (steady clock), how late the box wrote its bytes\n"
                "                       (mean, max) and the program's mean turnaround (all in ns)\n"
+               "                       and a second line \"FAULTS wrong W lost L late T\": the bytes\n"
+               "                       sent with a flipped bit, lost and held back\n"
                "  --verbose            log every exchange and ignored byte to stderr\n"
                "\n"
                "Exit status: 0 normal end, 1 failure (message on stderr), 2 usage error.\n",
@@ -287,6 +289,8 @@ int main(int argc, char** argv)
                     steady(st.firstIn.value_or(boxsim::Nanos(0))), steady(st.lastOnLine),
                     mean(timing.lateness, timing.written), static_cast<long long>(timing.maxLateness.count()),
                     mean(timing.answerTime, timing.answers));
+        std::printf("FAULTS wrong %llu lost %llu late %llu\n", static_cast<unsigned long long>(st.wrongBytes),
+                    static_cast<unsigned long long>(st.lostBytes), static_cast<unsigned long long>(st.lateBytes));
         std::fflush(stdout);
     }
 
