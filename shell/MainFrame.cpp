@@ -15,36 +15,19 @@
 #include "shell/ZamoStatusbar.h"
 #include "views/FuelmapView.h"
 
-#include <QActionGroup>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QLocale>
-#include <QMenuBar>
-#include <QMimeData>
+#include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStyle>
-#include <QToolBar>
 #include <QUrl>
 
 namespace morvex::shell {
 namespace {
-
-QByteArray fromHex(const std::string& hex)
-{
-    return QByteArray::fromHex(QByteArray::fromStdString(hex));
-}
-
-std::string toHex(const QByteArray& bytes)
-{
-    return bytes.toHex().toUpper().toStdString();
-}
 
 std::string formatLocalDate(platform::OleDateTime date)
 {
@@ -78,9 +61,6 @@ private:
     CommController& comm_;
 };
 
-// The window state version of the tool bars: another layout is not taken.
-constexpr int kToolbarStateVersion = 1;
-
 } // namespace
 
 CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidget* parent)
@@ -112,117 +92,6 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
 }
 
 CMainFrame::~CMainFrame() = default;
-
-QAction* CMainFrame::addCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key)
-{
-    // Qt shows the key beside the menu caption itself.
-    auto* a = new QAction(text.section(QLatin1Char('\t'), 0, 0), this);
-    a->setData(id);
-    if (!key.isEmpty()) {
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
-    connect(a, &QAction::triggered, this, [this, id] { onCommand(id); });
-    actions_[id] = a;
-    if (menu != nullptr) {
-        menu->addAction(a);
-    }
-    addAction(a); // keys work with hidden bars and menus too
-    return a;
-}
-
-void CMainFrame::buildMenus()
-{
-    QMenuBar* bar = menuBar();
-
-    fileMenu_ = bar->addMenu(tr("&File"));
-    replaceActions_.push_back(fileMenu_->addAction(tr("&New"), QKeySequence::New, files_, &FileController::New));
-    replaceActions_.push_back(fileMenu_->addAction(tr("&Open..."), QKeySequence::Open, files_, &FileController::Open));
-    saveAction_ = fileMenu_->addAction(tr("&Save"), QKeySequence::Save, files_, &FileController::Save);
-    fileMenu_->addAction(tr("Save &As..."), files_, &FileController::SaveAs);
-    reloadAction_ =
-        fileMenu_->addAction(tr("Re&load"), QKeySequence(Qt::CTRL | Qt::Key_L), files_, &FileController::Reload);
-    recentSeparator_ = fileMenu_->addSeparator();
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
-    connect(fileMenu_, &QMenu::aboutToShow, this, &CMainFrame::buildRecentFiles);
-    buildRecentFiles();
-
-    QMenu* edit = bar->addMenu(tr("&Edit"));
-    addCommand(edit, cmd::kFillRight, tr("Fill In Mean Values &Right"));
-    addCommand(edit, cmd::kFillDown, tr("Fill In Mean Values &Down"));
-    edit->addSeparator();
-    addCommand(edit, cmd::kNextGrid, tr("Next &Grid\tF10"), QKeySequence(Qt::Key_F10));
-    addCommand(edit, cmd::kPreviousGrid, tr("Pr&evious Grid\tF9"), QKeySequence(Qt::Key_F9));
-    edit->addSeparator();
-    addCommand(edit, cmd::kEditInfo, tr("Edit &Info"));
-    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-
-    QMenu* format = bar->addMenu(tr("F&ormat"));
-    addCommand(format, cmd::kGridFont, tr("&Font..."));
-    addCommand(format, cmd::kAdjustPane, tr("A&djust Pane"));
-
-    QMenu* fuel = bar->addMenu(tr("F&uel Map"));
-    addCommand(fuel, cmd::kLambdaCorrection, tr("&Use Right Cylinder Map for Lambda Correction"));
-    connect(fuel, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-
-    QMenu* view = bar->addMenu(tr("&View"));
-    statusBarAction_ = view->addAction(tr("&Status Bar"));
-    statusBarAction_->setCheckable(true);
-    statusBarAction_->setChecked(true);
-    connect(statusBarAction_, &QAction::toggled, status_, &QWidget::setVisible);
-    view->addSeparator();
-    addCommand(view, cmd::kOnlineValues, tr("&Online Values\tCtrl+F3"), QKeySequence(Qt::CTRL | Qt::Key_F3));
-    addCommand(view, cmd::kTableWindow, tr("T&able Window\tCtrl+F4"), QKeySequence(Qt::CTRL | Qt::Key_F4));
-    view->addSeparator();
-    const std::array<const char*, 6> paneCaptions = {"&Fuel Map",    "F&unction", "&Ignition",
-                                                     "Data &Record", "Inde&x",    "&Diagnostic"};
-    for (int i = 0; i < 6; ++i) {
-        const auto key = static_cast<Qt::Key>(Qt::Key_1 + i);
-        addCommand(view, kFirstPane + i, tr(paneCaptions[static_cast<std::size_t>(i)]), QKeySequence(Qt::CTRL | key));
-    }
-    addCommand(view, cmd::kNextWindow, tr("Nex&t Window\tF8"), QKeySequence(Qt::Key_F8));
-    addCommand(view, cmd::kPreviousWindow, tr("Pre&vious Window\tF7"), QKeySequence(Qt::Key_F7));
-    view->addSeparator();
-    addCommand(view, cmd::kHideBars, tr("&Hide Bars"));
-    addCommand(view, cmd::kResetBars, tr("&Reset Bars"));
-    view->addSeparator();
-    addCommand(view, cmd::kShowInfo, tr("Show &Info\tCtrl+I"), QKeySequence(Qt::CTRL | Qt::Key_I));
-
-    QMenu* record = bar->addMenu(tr("&Data Record"));
-    lambdaMenu_ = record->addMenu(tr("&Lambda Sensor"));
-    buildLambdaMenu(lambdaMenu_);
-
-    QMenu* comm = bar->addMenu(tr("&Communication"));
-    addCommand(comm, cmd::kOnline, tr("&Online\tF3"), QKeySequence(Qt::Key_F3));
-    comm->addSeparator();
-    addCommand(comm, cmd::kReceivePane, tr("&Receive Pane Data\tF4"), QKeySequence(Qt::Key_F4));
-    addCommand(comm, cmd::kSendPane, tr("&Send Pane Data\tF5"), QKeySequence(Qt::Key_F5));
-    addCommand(comm, cmd::kReceiveAll, tr("R&eceive All Data\tShift+F4"), QKeySequence(Qt::SHIFT | Qt::Key_F4));
-    addCommand(comm, cmd::kSendAll, tr("Se&nd All Data\tShift+F5"), QKeySequence(Qt::SHIFT | Qt::Key_F5));
-    comm->addSeparator();
-    addCommand(comm, cmd::kCancel, tr("&Cancel Transmission\tEsc"), QKeySequence(Qt::Key_Escape));
-    comm->addSeparator();
-    portMenu_ = comm->addMenu(tr("&Port"));
-    connect(portMenu_, &QMenu::aboutToShow, this, [this] {
-        const FrameState s = state();
-        ports_->rebuildMenu(*portMenu_, !s.busy && !s.online && !s.operationRunning);
-        UpdateCommandStates();
-    });
-    ports_->rebuildMenu(*portMenu_, true);
-    addCommand(comm, cmd::kPortSettings, tr("Port Sett&ings..."));
-    comm->addSeparator();
-    simulatedBoxAction_ = comm->addAction(tr("Simulated &Box"));
-    simulatedBoxAction_->setStatusTip(tr("Start a simulated Zamo-Box and use it for communication"));
-    connect(simulatedBoxAction_, &QAction::triggered, ports_, &PortController::StartSimulatedBox);
-
-    QMenu* help = bar->addMenu(tr("&Help"));
-    addCommand(help, cmd::kHelp, tr("Morvex-&Help...\tF1"), QKeySequence(Qt::Key_F1));
-    help->addAction(tr("&About Morvex..."), this, [this] {
-        messages_.show({std::string(kAppTitle) + " 02-2008\n\nEditor for the Zamo-Box.",
-                        platform::UserMessage::Icon::Information});
-    });
-}
 
 void CMainFrame::buildViews()
 {
@@ -261,98 +130,6 @@ void CMainFrame::updateViews(int hint)
 views::CZamoCylinderView* CMainFrame::activeCylinderView() const
 {
     return panes_->activePane() == kFirstPane ? fuelmap_ : nullptr;
-}
-
-void CMainFrame::buildToolBars()
-{
-    toolBar_ = addToolBar(tr("Toolbar"));
-    toolBar_->setObjectName(QStringLiteral("toolBar"));
-    const std::array<std::pair<int, QStyle::StandardPixmap>, 8> buttons = {{
-        {cmd::kOnline, QStyle::SP_MediaPlay},
-        {cmd::kReceivePane, QStyle::SP_ArrowDown},
-        {cmd::kSendPane, QStyle::SP_ArrowUp},
-        {cmd::kReceiveAll, QStyle::SP_ArrowDown},
-        {cmd::kSendAll, QStyle::SP_ArrowUp},
-        {cmd::kCancel, QStyle::SP_BrowserStop},
-        {cmd::kShowInfo, QStyle::SP_MessageBoxInformation},
-        {cmd::kHelp, QStyle::SP_DialogHelpButton},
-    }};
-    for (const auto& [id, icon] : buttons) {
-        QAction* a = actions_.at(id);
-        a->setIcon(style()->standardIcon(icon));
-        a->setToolTip(a->text().remove(QLatin1Char('&')) + QStringLiteral(" (") +
-                      a->shortcut().toString(QKeySequence::NativeText) + QStringLiteral(")"));
-        toolBar_->addAction(a);
-        if (id == cmd::kSendPane || id == cmd::kCancel) {
-            toolBar_->addSeparator();
-        }
-    }
-    viewBar_ = addToolBar(tr("View Bar"));
-    viewBar_->setObjectName(QStringLiteral("viewBar"));
-    viewBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    auto* group = new QActionGroup(this);
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (int id = kFirstPane; id <= kDiagnosticPane; ++id) {
-        // The view bar's buttons carry the short names followed by a blank.
-        auto* a = new QAction(QString::fromStdString(paneShortName(id)) + QStringLiteral(" "), this);
-        a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, id] { onCommand(id); });
-        connect(actions_.at(id), &QAction::changed, a, [a, source = actions_.at(id)] {
-            a->setEnabled(source->isEnabled());
-            a->setChecked(source->isChecked());
-        });
-        group->addAction(a);
-        viewBar_->addAction(a);
-    }
-}
-
-void CMainFrame::buildRecentFiles()
-{
-    for (QAction* a : recentActions_) {
-        fileMenu_->removeAction(a);
-        delete a;
-    }
-    recentActions_.clear();
-    const auto& recent = app_.settings().recentFiles;
-    QAction* before = fileMenu_->actions().value(fileMenu_->actions().indexOf(recentSeparator_) + 1);
-    for (std::size_t i = 0; i < recent.size(); ++i) {
-        const QString name = QFileInfo(QString::fromStdString(recent[i])).fileName();
-        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name), fileMenu_);
-        a->setStatusTip(QString::fromStdString(recent[i]));
-        const int index = static_cast<int>(i);
-        connect(a, &QAction::triggered, files_, [this, index] { files_->OpenRecent(index); });
-        fileMenu_->insertAction(before, a);
-        a->setEnabled(!comm_->running());
-        recentActions_.push_back(a);
-    }
-    reloadAction_->setEnabled(files_->CanReload() && !comm_->running());
-}
-
-void CMainFrame::buildLambdaMenu(QMenu* menu)
-{
-    menu->clear();
-    auto addItem = [this, menu](int id, const QString& text) {
-        QAction* a = menu->addAction(text);
-        a->setCheckable(true);
-        const LambdaMenuState ms = LambdaSensorMenuState(app_.sensors(), id);
-        a->setEnabled(ms.enabled);
-        a->setChecked(ms.checked);
-        connect(a, &QAction::triggered, this, [this, id] {
-            if (const auto display = OnLambdaSensorCommand(app_.sensors(), id, app_.core().limits())) {
-                status_->setPaneText(CZamoStatusbar::LambdaSensor, QString::fromStdString(display->statusText));
-            }
-            buildLambdaMenu(lambdaMenu_);
-        });
-    };
-    addItem(kLambdaRawId, tr("&Raw analog data"));
-    menu->addSeparator();
-    for (const LambdaMenuItem& item : LambdaSensorMenuItems(app_.sensors())) {
-        if (item.id == kLambdaNoSensorsId) {
-            menu->addAction(QString::fromStdString(item.text))->setEnabled(false);
-        } else {
-            addItem(item.id, QString::fromStdString(item.text));
-        }
-    }
 }
 
 void CMainFrame::connectControllers()
@@ -636,84 +413,6 @@ void CMainFrame::chooseGridFont()
     if (accepted) {
         ApplyGridFont(dialog.selectedFont());
     }
-}
-
-void CMainFrame::hideBars()
-{
-    status_->hide();
-    statusBarAction_->setChecked(false);
-    toolBar_->hide();
-    viewBar_->hide();
-}
-
-void CMainFrame::resetBars()
-{
-    removeToolBar(toolBar_);
-    removeToolBar(viewBar_);
-    addToolBar(Qt::TopToolBarArea, toolBar_);
-    addToolBar(Qt::TopToolBarArea, viewBar_);
-    toolBar_->show();
-    viewBar_->show();
-    status_->show();
-    statusBarAction_->setChecked(true);
-}
-
-void CMainFrame::RestoreWindowState()
-{
-    AppSettings& s = app_.settings();
-    const QByteArray geometry = fromHex(s.windowPos);
-    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
-        setWindowState(windowState() | Qt::WindowMaximized);
-    }
-    // A state of another layout is refused and the bars keep their defaults.
-    restoreState(fromHex(s.toolbar), kToolbarStateVersion);
-    panes_->restoreSplitterSizes(fromHex(s.splitterSize));
-    status_->setVisible(s.statusbar != 0);
-    statusBarAction_->setChecked(s.statusbar != 0);
-    UpdateCommandStates();
-}
-
-void CMainFrame::SaveWindowState()
-{
-    AppSettings& s = app_.settings();
-    s.windowPos = toHex(saveGeometry());
-    s.toolbar = toHex(saveState(kToolbarStateVersion));
-    s.splitterSize = toHex(panes_->splitterSizes());
-    s.statusbar = status_->isVisible() ? 1 : 0;
-    s.lastUsedCom = ports_->settingsPort();
-}
-
-void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
-{
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.front().isLocalFile() && !comm_->running()) {
-        event->acceptProposedAction();
-    }
-}
-
-void CMainFrame::dropEvent(QDropEvent* event)
-{
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.front().isLocalFile() || comm_->running()) {
-        return;
-    }
-    event->acceptProposedAction();
-    if (files_->SaveModified()) {
-        files_->OpenFile(urls.front().toLocalFile().toStdString());
-    }
-}
-
-void CMainFrame::closeEvent(QCloseEvent* event)
-{
-    if (!files_->SaveModified()) {
-        event->ignore();
-        return;
-    }
-    if (comm_->running()) {
-        comm_->Cancel();
-    }
-    SaveWindowState();
-    event->accept();
 }
 
 } // namespace morvex::shell
