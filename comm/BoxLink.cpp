@@ -55,10 +55,19 @@ std::array<uint8_t, 7> readValueMessage(uint16_t lineAddress)
     return message;
 }
 
+void BoxLink::noteStatus(platform::IoStatus status, const std::error_code& ec)
+{
+    if (status == platform::IoStatus::Lost && !lost_) {
+        lost_ = ec ? ec : std::make_error_code(std::errc::no_such_device);
+    }
+}
+
 bool BoxLink::writeByte(uint8_t byte, uint32_t& reason)
 {
     std::error_code ec;
-    if (line_.writeByte(byte, ec) != platform::IoStatus::Ok) {
+    const platform::IoStatus status = line_.writeByte(byte, ec);
+    if (status != platform::IoStatus::Ok) {
+        noteStatus(status, ec);
         reason = PTERR_WRITE;
         return false;
     }
@@ -68,7 +77,9 @@ bool BoxLink::writeByte(uint8_t byte, uint32_t& reason)
 bool BoxLink::readByte(uint8_t& byte, uint32_t& reason)
 {
     std::error_code ec;
-    if (line_.readByte(byte, ec) != platform::IoStatus::Ok) {
+    const platform::IoStatus status = line_.readByte(byte, ec);
+    if (status != platform::IoStatus::Ok) {
+        noteStatus(status, ec);
         reason = PTERR_READ;
         return false;
     }

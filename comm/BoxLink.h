@@ -33,11 +33,20 @@ public:
     // next answer.
     bool purge(std::error_code& ec) { return line_.purge(ec); }
 
+    // Set once a byte failed because the device hung up or went away: no
+    // retry can succeed on this open line. Holds the system's error.
+    bool lineLost() const { return static_cast<bool>(lost_); }
+    const std::error_code& lostCause() const { return lost_; }
+    void forgetLoss() { lost_.clear(); }
+
 private:
     bool writeByte(uint8_t byte, uint32_t& reason);
     bool readByte(uint8_t& byte, uint32_t& reason);
 
+    void noteStatus(platform::IoStatus status, const std::error_code& ec);
+
     platform::SerialLine& line_;
+    std::error_code lost_;
 };
 
 // Command 140: write `value` to `lineAddress` (10 bytes).

@@ -4,6 +4,7 @@
 #include "comm/Walks.h"
 #include "document/MorvexDoc.h"
 #include "platform/NumberFormat.h"
+#include "platform/SystemErrors.h"
 
 #include <bit>
 #include <cstring>
@@ -191,7 +192,9 @@ TransferPlan planDiagnostic(uint8_t command, bool reply, platform::MessageTarget
         job.count = command == 159 ? 18 : command == 160 ? 12 : command == 161 ? 24 : 1;
     }
     plan.jobs.push_back(job);
-    plan.progressTotal = job.count;
+    // The request byte before a reply counts as one written value.
+    const bool requestCounted = reply && command >= 159 && command <= 161;
+    plan.progressTotal = job.count + (requestCounted ? 1 : 0);
     return plan;
 }
 
@@ -202,6 +205,16 @@ void COperationController::Begin(OperationId op, int32_t progressTotal, int32_t 
     count_ = 0;
     returnView_ = returnView;
     startTick_ = startTickMs;
+    portErrorShown_ = false;
+    lineLost_.reset();
+}
+
+std::string COperationController::StartText() const
+{
+    if (op_ == OperationId::Online) {
+        return "ONLINE";
+    }
+    return "0/" + std::to_string(total_);
 }
 
 std::string COperationController::resultText(uint32_t nowTickMs) const
@@ -249,7 +262,7 @@ FrameUpdate COperationController::OnPortNotify(uint32_t code, intptr_t lParam, u
     case PT_ONLINE_ENDED: finish(resultText(nowTickMs)); break;
     case PT_ABORTED: {
         const bool cancelled = lParam == PTERR_CANCELED;
-        if (!cancelled && op_ != OperationId::Diagnostic) {
+        if (!cancelled && op_ != OperationId::Diagnostic && !lineLost_) {
             u.message = platform::UserMessage{"Transmission aborted!\n\nReason: " + reasonText(lParam),
                                               platform::UserMessage::Icon::Stop};
         }
@@ -265,16 +278,19 @@ FrameUpdate COperationController::OnPortNotify(uint32_t code, intptr_t lParam, u
 }
 
 std::optional<platform::UserMessage> COperationController::PortErrorMessage(uint32_t code, intptr_t systemError,
-                                                                            int com, const std::string& systemText)
+                                                                            const std::string& port)
 {
+    const std::string systemText = platform::serialErrorText(static_cast<int>(systemError));
     if (systemText.empty()) {
         return std::nullopt; // the system has nothing to say about this code
     }
     std::string heading;
-    if (code == PTERR_OPEN && (systemError == kErrorAccessDenied || systemError == kErrorSharingViolation)) {
-        heading = "COM" + std::to_string(com) + " is occupied by another programm and unavailable!";
+    if (code == PTERR_OPEN && platform::isSerialDeviceBusy(static_cast<int>(systemError))) {
+        heading = port + " is occupied by another programm and unavailable!";
     } else if (code == PTERR_OPEN) {
-        heading = "Sorry, can't open COM" + std::to_string(com) + "!\nNot installed?\n";
+        heading = "Sorry, can't open " + port + "!\nNot installed?\n";
+    } else if (code == PTERR_LINE) {
+        heading = "The connection to the Zamo-Box on " + port + " was lost!";
     } else if (code == PTERR_MAINWAIT) {
         heading = "PTERR_MAINWAIT";
     } else {
@@ -287,30 +303,66 @@ std::optional<platform::UserMessage> COperationController::PortErrorMessage(uint
     return platform::UserMessage{text, platform::UserMessage::Icon::Exclamation};
 }
 
+std::optional<platform::UserMessage> COperationController::OnPortError(uint32_t code, intptr_t systemError,
+                                                                       const std::string& port)
+{
+    auto message = PortErrorMessage(code, systemError, port);
+    if (!busy() || !message) {
+        return message;
+    }
+    if (code == PTERR_LINE) {
+        if (!lineLost_) {
+            lineLost_ = std::move(message);
+        }
+        return std::nullopt;
+    }
+    if (portErrorShown_ || lineLost_) {
+        return std::nullopt; // one message per operation
+    }
+    portErrorShown_ = true;
+    return message;
+}
+
 std::optional<platform::UserMessage> COperationController::End(const std::vector<UpdateEntry>& pending)
 {
-    std::optional<platform::UserMessage> warning;
+    std::optional<platform::UserMessage> message = std::move(lineLost_);
     if (op_ == OperationId::Online && !pending.empty()) {
-        warning = platform::UserMessage{kValuesNotSentMessage, platform::UserMessage::Icon::Exclamation};
+        std::string text = message ? message->text + "\n\n" : std::string();
+        text += kValuesNotSentMessage;
+        text += "\n\nNot written (line address: new value, value before):";
+        constexpr std::size_t kListed = 20;
+        for (std::size_t i = 0; i < pending.size() && i < kListed; ++i) {
+            text += "\n" + std::to_string(pending[i].lineAddress) + ": " + std::to_string(pending[i].newValue) +
+                    " (" + std::to_string(pending[i].oldValue) + ")";
+        }
+        if (pending.size() > kListed) {
+            text += "\n... and " + std::to_string(pending.size() - kListed) + " more";
+        }
+        message = platform::UserMessage{text, platform::UserMessage::Icon::Exclamation};
     }
     op_ = OperationId::None;
     returnView_ = kNoView;
-    return warning;
+    portErrorShown_ = false;
+    lineLost_.reset();
+    return message;
 }
 
-std::string systemErrorText(intptr_t code)
+std::string oneLine(const std::string& text)
 {
-    switch (code) {
-    case 2:
-        return "The serial device does not exist.";
-    case kErrorAccessDenied:
-    case kErrorSharingViolation:
-        return "The serial device is held by another program.";
-    case 87:
-        return "The serial device does not support these settings.";
-    default:
-        return std::strerror(static_cast<int>(code));
+    std::string out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view part = std::string_view(text).substr(start, end - start);
+        if (!part.empty()) {
+            if (!out.empty()) {
+                out += ' ';
+            }
+            out += part;
+        }
+        start = end + 1;
     }
+    return out;
 }
 
 } // namespace morvex::comm

@@ -102,17 +102,27 @@ struct FrameUpdate {
 class COperationController {
 public:
     void Begin(OperationId op, int32_t progressTotal, int32_t returnView, uint32_t startTickMs);
+    // The transfer text once the worker took the job list.
+    std::string StartText() const;
     FrameUpdate OnPortNotify(uint32_t code, intptr_t lParam, uint32_t nowTickMs);
-    // The message of WM_PORT_ERROR for port number `com`, or nothing.
-    static std::optional<platform::UserMessage> PortErrorMessage(uint32_t code, intptr_t systemError, int com,
-                                                                 const std::string& systemText);
-    // After the worker stopped: the warning when values could not be sent.
+    // What to show for WM_PORT_ERROR on `port` ("COM3", or a device path).
+    // While an operation runs at most one port error is shown; a lost line
+    // is not shown at once but by End(), together with the values that
+    // could not be written.
+    std::optional<platform::UserMessage> OnPortError(uint32_t code, intptr_t systemError, const std::string& port);
+    // The message of WM_PORT_ERROR (systemError is an errno), or nothing
+    // when the system has no text for it.
+    static std::optional<platform::UserMessage> PortErrorMessage(uint32_t code, intptr_t systemError,
+                                                                 const std::string& port);
+    // After the worker stopped: the lost line, or the warning when values
+    // could not be sent (each listed).
     std::optional<platform::UserMessage> End(const std::vector<UpdateEntry>& pending);
 
     OperationId operation() const { return op_; }
     int32_t progressCount() const { return count_; }
     int32_t progressTotal() const { return total_; }
     bool busy() const { return op_ != OperationId::None; }
+    bool lineLost() const { return lineLost_.has_value(); }
 
 private:
     std::string resultText(uint32_t nowTickMs) const;
@@ -122,12 +132,16 @@ private:
     int32_t count_ = 0;
     int32_t returnView_ = kNoView;
     uint32_t startTick_ = 0;
+    bool portErrorShown_ = false;
+    std::optional<platform::UserMessage> lineLost_;
 };
 
-// The system's text for the error code of a WM_PORT_ERROR: the codes the
-// worker reports for a failed open (2 not found, 5/32 held, 87 unsupported
-// setting) and errno values otherwise.
-std::string systemErrorText(intptr_t code);
+// A message box text as one line for a terminal: line breaks become
+// spaces, empty lines go.
+std::string oneLine(const std::string& text);
+
+// When a changed value cannot be queued for the box.
+inline constexpr const char* kUpdateListLockMessage = "Konnte UpdateList nicht locken!!!";
 
 inline constexpr const char* kValuesNotSentMessage =
     "Some of the new values could not be send!\nPlease send or receive the pane data again to synchronoize PC and "

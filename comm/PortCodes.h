@@ -41,6 +41,10 @@ inline constexpr uint32_t PTERR_OPEN = 2000;
 inline constexpr uint32_t PTERR_SYSTEM = 100;
 inline constexpr uint32_t PTERR_PURGE = 1013;
 inline constexpr uint32_t PTERR_MAINWAIT = 3031;
+// The line failed for good during an operation (the device hung up or went
+// away, or its buffers can no longer be purged); lParam is the errno. The
+// worker posts it once, closes the port and ends the job list.
+inline constexpr uint32_t PTERR_LINE = 2002;
 
 // Box commands.
 inline constexpr uint8_t CMD_WRITE = 140;
@@ -50,9 +54,5 @@ inline constexpr uint8_t CMD_CARRIER = 147;
 inline constexpr uint8_t CMD_DIAG_COMMAND = 157;
 inline constexpr uint8_t CMD_BOX_VERSION = 158;
 inline constexpr uint8_t REQUEST_BYTE = 255;
-
-// The system's error numbers that mean "held by another program".
-inline constexpr int kErrorAccessDenied = 5;
-inline constexpr int kErrorSharingViolation = 32;
 
 } // namespace morvex::comm

@@ -12,6 +12,22 @@
 namespace morvex::comm {
 namespace {
 
+// The errno of a failed open; a line without a system error behind it
+// gets the number that stands for its kind of failure.
+intptr_t openErrorNumber(platform::OpenFailure failure, const std::error_code& ec)
+{
+    if (ec) {
+        return ec.value();
+    }
+    switch (failure) {
+    case platform::OpenFailure::Occupied: return EBUSY;
+    case platform::OpenFailure::PermissionDenied: return EACCES;
+    case platform::OpenFailure::NotFound: return ENOENT;
+    case platform::OpenFailure::Unsupported: return EINVAL;
+    default: return EIO;
+    }
+}
+
 const platform::LogCategory& log()
 {
     static const platform::LogCategory category("morvex.comm");
@@ -19,10 +35,6 @@ const platform::LogCategory& log()
 }
 
 constexpr auto kIdleWait = std::chrono::milliseconds(500);
-
-// Windows error numbers the frame knows for a port that would not open.
-constexpr intptr_t kErrorFileNotFound = 2;
-constexpr intptr_t kErrorInvalidParameter = 87;
 
 intptr_t pack(uint32_t low, uint32_t high)
 {
@@ -128,17 +140,12 @@ bool CPortThread::openPort()
     platform::OpenFailure failure = platform::OpenFailure::None;
     std::error_code ec;
     if (!line_->open(device_, settings_, timeouts_, failure, ec)) {
-        intptr_t system = ec.value();
-        switch (failure) {
-        case platform::OpenFailure::Occupied: system = kErrorAccessDenied; break;
-        case platform::OpenFailure::NotFound: system = kErrorFileNotFound; break;
-        case platform::OpenFailure::Unsupported: system = kErrorInvalidParameter; break;
-        default: break;
-        }
+        postFrame(WM_PORT_ERROR, PTERR_OPEN, openErrorNumber(failure, ec));
         log().warning("cannot open " + device_ + ": " + ec.message());
-        postFrame(WM_PORT_ERROR, PTERR_OPEN, system);
         return false;
     }
+    link_.forgetLoss();
+    lossReported_ = false;
     return true;
 }
 
@@ -149,6 +156,25 @@ void CPortThread::closePort()
         line_->purge(ec);
         line_->close();
     }
+}
+
+void CPortThread::reportLoss(const std::error_code& cause)
+{
+    if (lossReported_.exchange(true)) {
+        return;
+    }
+    log().warning(device_ + ": line lost: " + cause.message());
+    postFrame(WM_PORT_ERROR, PTERR_LINE, cause.value());
+    closePort();
+}
+
+bool CPortThread::lineUnusable()
+{
+    if (link_.lineLost()) {
+        reportLoss(link_.lostCause());
+        return true;
+    }
+    return lossReported_.load();
 }
 
 bool CPortThread::StartJobs(Kind kind, std::vector<TransferJob> jobs)
@@ -245,6 +271,7 @@ void CPortThread::runJobList()
             return; // no message: not a job this worker runs
         }
         if (!runJob(i)) {
+            (void)lineUnusable();
             const uint32_t done = isWriteKind(job.command) ? PT_WRITE_DONE : PT_READ_DONE;
             const auto reason = static_cast<intptr_t>(lastReason_.load());
             for (std::size_t k = 0; k < jobs_.size(); ++k) {
@@ -293,12 +320,14 @@ bool CPortThread::runJob(std::size_t index)
         if (job.command >= 159 && job.command <= 161) {
             return receiveDiagnosticReply(job);
         }
-        // 162..165: the request byte starts the action.
+        // 162..165: the request byte starts the action; it counts as the
+        // one value of the job.
         uint32_t reason = 0;
         if (!link_.sendRequest(reason)) {
             lastReason_ = reason;
             return false;
         }
+        progress(job, PT_VALUE_WRITTEN, 0);
         return true;
     }
 }
@@ -309,14 +338,22 @@ void CPortThread::progress(const TransferJob& job, uint32_t code, std::size_t in
     postFrame(WM_PORT_NOTIFY, code, static_cast<intptr_t>(index));
 }
 
-void CPortThread::valueFailed(const TransferJob& job, uint32_t code, std::size_t index, uint32_t reason)
+bool CPortThread::valueFailed(const TransferJob& job, uint32_t code, std::size_t index, uint32_t reason)
 {
     postOwner(job, code, static_cast<intptr_t>(index));
     postFrame(WM_PORT_NOTIFY, code, static_cast<intptr_t>(reason));
+    return purgeAfterFailure();
+}
+
+bool CPortThread::purgeAfterFailure()
+{
     std::error_code ec;
-    if (!link_.purge(ec)) {
-        postFrame(WM_PORT_ERROR, PTERR_PURGE, ec.value());
+    if (link_.purge(ec)) {
+        return true;
     }
+    // Buffers that cannot be purged leave every later echo in doubt.
+    reportLoss(ec ? ec : std::make_error_code(std::errc::io_error));
+    return false;
 }
 
 bool CPortThread::runWalk(const TransferJob& job, bool sending)
@@ -350,7 +387,16 @@ bool CPortThread::runWalk(const TransferJob& job, bool sending)
             if (checkCancel() == Check::Stop) {
                 return false;
             }
-            valueFailed(job, sending ? PT_WRITE_FAILED : PT_READ_FAILED, i, reason);
+            // A device that went away fails every retry at once: report it
+            // once and end instead of retrying without pause.
+            if (lineUnusable()) {
+                lastReason_ = reason;
+                return false;
+            }
+            if (!valueFailed(job, sending ? PT_WRITE_FAILED : PT_READ_FAILED, i, reason)) {
+                lastReason_ = reason;
+                return false;
+            }
         }
     }
     return true;
@@ -430,7 +476,9 @@ bool CPortThread::receiveDiagnosticReply(const TransferJob& job)
     });
     if (!ok) {
         lastReason_ = reason;
-        valueFailed(job, PT_READ_FAILED, 0, reason);
+        if (!lineUnusable()) {
+            (void)valueFailed(job, PT_READ_FAILED, 0, reason);
+        }
         return false;
     }
     // A NUL among the characters counts as a short reply.
@@ -515,7 +563,7 @@ CPortThread::QueuedWrite CPortThread::writeQueuedValue(bool wait)
     return QueuedWrite::Written;
 }
 
-void CPortThread::liveQuery(uint8_t command)
+bool CPortThread::liveQuery(uint8_t command)
 {
     const std::array<uint8_t, 1> message{command};
     std::string reply;
@@ -541,6 +589,10 @@ void CPortThread::liveQuery(uint8_t command)
         if (reason == 0) {
             reason = PTERR_CONFIRM;
         }
+        if (lineUnusable()) {
+            lastReason_ = reason;
+            return false;
+        }
         for (std::size_t k = 1; k < jobs_.size() && k <= 5; ++k) {
             postOwner(jobs_[k], PT_LIVE_FAILED, pack(command, 0));
         }
@@ -548,11 +600,11 @@ void CPortThread::liveQuery(uint8_t command)
             postOwner(jobs_[0], PT_LIVE_FAILED, pack(command, 0));
         }
         postFrame(WM_PORT_NOTIFY, PT_LIVE_FAILED, static_cast<intptr_t>(reason));
-        std::error_code ec;
-        if (!link_.purge(ec)) {
-            postFrame(WM_PORT_ERROR, PTERR_PURGE, ec.value());
+        if (!purgeAfterFailure()) {
+            lastReason_ = reason;
+            return false;
         }
-        return;
+        return true;
     }
     if (!jobs_.empty()) {
         postOwner(jobs_[0], PT_LIVE_VALUE, pack(command, raw));
@@ -567,6 +619,7 @@ void CPortThread::liveQuery(uint8_t command)
         postOwner(jobs_[k], PT_LIVE_VALUE, command == 166 ? pack(166, raw) : pack(command, cell));
     }
     postFrame(WM_PORT_NOTIFY, PT_LIVE_VALUE, 0);
+    return true;
 }
 
 // Returns true when the user ended online mode, false on a failed write.
@@ -574,12 +627,15 @@ bool CPortThread::runOnline()
 {
     std::size_t position = 0;
     for (;;) {
-        liveQuery(130);
-        liveQuery(131);
+        if (!liveQuery(130) || !liveQuery(131)) {
+            return false;
+        }
         if (writeQueuedValue(false) == QueuedWrite::Failed) {
             return false;
         }
-        liveQuery(kPollTable[position]);
+        if (!liveQuery(kPollTable[position])) {
+            return false;
+        }
         if (checkCancel() == Check::Stop) {
             break;
         }

@@ -91,11 +91,19 @@ private:
     bool readBoxVersion(const TransferJob& job, uint8_t* into);
     bool sendDiagnosticCommand(uint8_t command);
     bool receiveDiagnosticReply(const TransferJob& job);
-    void valueFailed(const TransferJob& job, uint32_t code, std::size_t index, uint32_t reason);
+    // Reports a failed value and purges; false when the purge failed and
+    // the line is given up.
+    bool valueFailed(const TransferJob& job, uint32_t code, std::size_t index, uint32_t reason);
+    bool purgeAfterFailure();
+    // Once per open port: posts PTERR_LINE with the cause and closes.
+    void reportLoss(const std::error_code& cause);
+    // True when the device went away (reported at the first call).
+    bool lineUnusable();
     void progress(const TransferJob& job, uint32_t code, std::size_t index);
     // Online mode.
     bool runOnline();
-    void liveQuery(uint8_t command);
+    // False when the line is lost and online mode must end.
+    bool liveQuery(uint8_t command);
     enum class QueuedWrite { None, Written, Failed };
     QueuedWrite writeQueuedValue(bool wait);
 
@@ -119,6 +127,7 @@ private:
     Kind kind_ = Kind::Receive;
     std::atomic<uint32_t> lastReason_{0};
     std::atomic<bool> listRunning_{false};
+    std::atomic<bool> lossReported_{false};
 
     std::timed_mutex updateMutex_;
     std::deque<UpdateEntry> updates_;

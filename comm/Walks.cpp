@@ -140,7 +140,14 @@ std::optional<std::vector<WalkStep>> buildWalk(const TransferJob& job, bool send
 
 int32_t progressSteps(const std::vector<WalkStep>& walk)
 {
-    return static_cast<int32_t>(std::count_if(walk.begin(), walk.end(), [](const WalkStep& s) { return s.progress; }));
+    int32_t steps = 0;
+    for (const WalkStep& s : walk) {
+        if (s.progress) {
+            // The box version reports each of its characters.
+            steps += s.kind == WalkStep::Kind::BoxVersion ? kBoxVersionLength : 1;
+        }
+    }
+    return steps;
 }
 
 } // namespace morvex::comm

@@ -23,6 +23,9 @@ struct WalkStep {
 // receiving; nothing for a variant that is not walked.
 std::optional<std::vector<WalkStep>> buildWalk(const TransferJob& job, bool sending);
 
+// Characters of the box version reply.
+inline constexpr int32_t kBoxVersionLength = 8;
+
 // The progress steps of a walk: the job's share of the progress total.
 int32_t progressSteps(const std::vector<WalkStep>& walk);
 

@@ -101,9 +101,23 @@ OpenFailure failureForOpenError(int error)
     case ENOTDIR: return OpenFailure::NotFound;
     case EBUSY:       // TIOCEXCL held by another program
     case EWOULDBLOCK: // flock held by another program
-    case EACCES:      // what Windows reports for a port in use
         return OpenFailure::Occupied;
+    case EACCES:
+    case EPERM: return OpenFailure::PermissionDenied;
     default: return OpenFailure::Other;
+    }
+}
+
+// Errors after which no retry on this open line can succeed: the device
+// hung up or went away (a pulled USB adapter reads as EIO or ENODEV).
+IoStatus statusFor(const std::error_code& ec)
+{
+    switch (ec.value()) {
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+    case EPIPE: return IoStatus::Lost;
+    default: return IoStatus::Failed;
     }
 }
 
@@ -316,11 +330,11 @@ public:
             }
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 ec = lastError();
-                return IoStatus::Failed;
+                return statusFor(ec);
             }
             if (hungUp) {
                 ec = errorFor(ENODEV);
-                return IoStatus::Failed;
+                return IoStatus::Lost;
             }
             // The output queue is full: wait until it takes a byte.
             const IoStatus waited = waitFor(POLLOUT, deadline, hungUp, ec);
@@ -356,15 +370,15 @@ public:
             if (n == 0) {
                 // End of file on a tty: the device has gone (hang-up).
                 ec = errorFor(ENODEV);
-                return IoStatus::Failed;
+                return IoStatus::Lost;
             }
             if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
                 ec = lastError();
-                return IoStatus::Failed;
+                return statusFor(ec);
             }
             if (hungUp) {
                 ec = errorFor(ENODEV);
-                return IoStatus::Failed;
+                return IoStatus::Lost;
             }
         }
     }

@@ -42,11 +42,15 @@ enum class OpenFailure {
     None,
     NotFound,    // no such device ("not installed")
     Occupied,    // held by another program
+    PermissionDenied, // the user may not open it (not in the dialout group)
     Unsupported, // e.g. a baud rate the line cannot do
     Other,
 };
 
-enum class IoStatus { Ok, TimedOut, Failed };
+// Failed: this byte failed, a retry may succeed. Lost: the device hung up,
+// went away or fails in a way no retry can clear; the error names the cause
+// and the line is of no further use until it is opened again.
+enum class IoStatus { Ok, TimedOut, Failed, Lost };
 
 // A serial line as the port worker uses it: one byte at a time. The POSIX
 // implementation drives a tty with termios; tests use scripted lines.
@@ -55,7 +59,8 @@ public:
     virtual ~SerialLine() = default;
 
     // Opens `device` exclusively with the settings. On failure returns
-    // false with the kind of failure and the system's error.
+    // false with the kind of failure and the system's error (an errno value;
+    // may be empty for a line that has no system behind it).
     virtual bool open(const std::string& device, const SerialSettings& settings, const SerialTimeouts& timeouts,
                       OpenFailure& failure, std::error_code& ec) = 0;
     // Restores the settings found at open and closes. Harmless when closed.

@@ -58,7 +58,7 @@ uint32_t CommController::tickMs() const
 
 bool CommController::start(OperationId op, const comm::TransferPlan& plan)
 {
-    if (worker_ || controller_.busy()) {
+    if (operationRunning()) {
         return false;
     }
     worker_ = std::make_unique<comm::CPortThread>(lineFactory_(), frameTarget_, &core_.adapt());
@@ -85,13 +85,23 @@ bool CommController::start(OperationId op, const comm::TransferPlan& plan)
         emit stateChanged();
         return false;
     }
-    emit transferText(QString::asprintf("0/%d", plan.progressTotal), false);
+    emit transferText(QString::fromStdString(controller_.StartText()), false);
     emit stateChanged();
     return true;
 }
 
+// A worker that is still stopping may still read the transfer buffers.
+bool CommController::operationRunning() const
+{
+    return worker_ != nullptr || controller_.busy() || !stopping_.empty();
+}
+
 bool CommController::StartTableTransfer(OperationId op, int32_t activeView)
 {
+    // The transfer buffers belong to the running operation's worker.
+    if (operationRunning()) {
+        return false;
+    }
     const bool sending = op == OperationId::SendPane || op == OperationId::SendAll;
     if (sending && (op == OperationId::SendAll || activeView == comm::kIndexView)) {
         comm::NameBytes names;
@@ -116,6 +126,9 @@ bool CommController::ToggleOnline()
         Cancel();
         return true;
     }
+    if (operationRunning()) {
+        return false;
+    }
     return start(OperationId::Online, comm::planOnline(doc_, panes_, buffers_));
 }
 
@@ -133,12 +146,15 @@ void CommController::ValueChanged(const comm::UpdateEntry& entry)
     }
     if (!worker_->QueueValue(entry)) {
         log().warning("update list busy: value for line address " + std::to_string(entry.lineAddress) + " not queued");
-        messages_.show({comm::kValuesNotSentMessage, platform::UserMessage::Icon::Exclamation});
+        messages_.show({comm::kUpdateListLockMessage, platform::UserMessage::Icon::Exclamation});
     }
 }
 
 bool CommController::StartInfoTransfer(bool sending, platform::MessageTarget& owner)
 {
+    if (operationRunning()) {
+        return false;
+    }
     if (sending) {
         comm::infoBytesFromRecords(core_.info().box, buffers_.info);
     }
@@ -150,8 +166,7 @@ bool CommController::StartInfoTransfer(bool sending, platform::MessageTarget& ow
 intptr_t CommController::onFrameMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     if (message == comm::WM_PORT_ERROR) {
-        if (const auto m = comm::COperationController::PortErrorMessage(static_cast<uint32_t>(wParam), lParam, com_,
-                                                                        comm::systemErrorText(lParam))) {
+        if (const auto m = controller_.OnPortError(static_cast<uint32_t>(wParam), lParam, "COM" + std::to_string(com_))) {
             messages_.show(*m);
         }
         return 0;

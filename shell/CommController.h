@@ -85,6 +85,7 @@ signals:
 
 private:
     bool start(comm::OperationId op, const comm::TransferPlan& plan);
+    bool operationRunning() const;
     intptr_t onFrameMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     void apply(const comm::FrameUpdate& update);
     void finish(uint32_t code);

@@ -3,6 +3,7 @@
 #include "platform/SerialLine.h"
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -28,8 +29,12 @@ public:
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    bool purge(std::error_code&) override
+    bool purge(std::error_code& ec) override
     {
+        if (lost() || purgeFails) {
+            ec = std::make_error_code(std::errc::io_error);
+            return false;
+        }
         out_.clear();
         message_.clear();
         awaitingEchoes_ = 0;
@@ -37,8 +42,13 @@ public:
         return true;
     }
 
-    platform::IoStatus readByte(uint8_t& byte, std::error_code&) override
+    platform::IoStatus readByte(uint8_t& byte, std::error_code& ec) override
     {
+        ++calls;
+        if (lost()) {
+            ec = std::make_error_code(std::errc::no_such_device);
+            return platform::IoStatus::Lost;
+        }
         if (silent || out_.empty()) {
             return platform::IoStatus::TimedOut;
         }
@@ -47,8 +57,13 @@ public:
         return platform::IoStatus::Ok;
     }
 
-    platform::IoStatus writeByte(uint8_t byte, std::error_code&) override
+    platform::IoStatus writeByte(uint8_t byte, std::error_code& ec) override
     {
+        ++calls;
+        if (lost()) {
+            ec = std::make_error_code(std::errc::no_such_device);
+            return platform::IoStatus::Lost;
+        }
         ++bytesSeen;
         if (awaitingEchoes_ > 0) { // the program echoes our reply
             --awaitingEchoes_;
@@ -83,9 +98,16 @@ public:
     bool refuseOpen = false;
     int purges = 0;
     int bytesSeen = 0;
+    // The device goes away once the program has written this many bytes
+    // (as a pulled USB adapter: every call fails at once from then on).
+    int vanishAfterBytes = -1;
+    bool purgeFails = false;
+    std::atomic<int> calls{0};
     std::vector<std::pair<uint16_t, uint8_t>> writes;
 
 private:
+    bool lost() const { return vanishAfterBytes >= 0 && bytesSeen >= vanishAfterBytes; }
+
     static int digits(const std::vector<uint8_t>& m, std::size_t at)
     {
         return (m[at] - '0') * 100 + (m[at + 1] - '0') * 10 + (m[at + 2] - '0');
@@ -126,6 +148,10 @@ private:
                 pendingReply_ = version;
             } else if (command == 166) {
                 pendingReply_ = "42";
+            } else if (command >= 159 && command <= 161) { // diagnostic replies: 18, 12, 24 digits
+                pendingReply_ = std::string(command == 159 ? 18 : command == 160 ? 12 : 24, '1');
+            } else if (command >= 162 && command <= 165) {
+                pendingReply_.clear(); // an action: the request byte starts it, no reply
             } else if (command <= 134) {
                 pendingReply_ = three(command) + three(1) + "17"; // raw 256 + command, cell 17
             } else {

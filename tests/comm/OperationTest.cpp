@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <cstring>
 
 namespace morvex::test {
@@ -158,24 +160,71 @@ TEST(OperationController, OnlineEndsOffline)
 
     const auto warning = c.End({UpdateEntry{140, 1024, 5, 4}});
     ASSERT_TRUE(warning);
-    EXPECT_EQ(warning->text, "Some of the new values could not be send!\nPlease send or receive the pane data again "
-                             "to synchronoize PC and Zamo-Box!");
+    EXPECT_EQ(warning->text.rfind("Some of the new values could not be send!\nPlease send or receive the pane data "
+                                  "again to synchronoize PC and Zamo-Box!",
+                                  0),
+              0u);
+    EXPECT_NE(warning->text.find("\n1024: 5 (4)"), std::string::npos);
     EXPECT_FALSE(c.busy());
     c.Begin(OperationId::ReceiveAll, 1, kNoView, 0);
     EXPECT_FALSE(c.End({UpdateEntry{}})); // only online mode queues values
 }
 
-TEST(OperationController, PortErrorMessages)
+TEST(OperationController, PortErrorMessagesNameTheLinuxCause)
 {
-    auto occupied = COperationController::PortErrorMessage(PTERR_OPEN, kErrorAccessDenied, 3, "Access is denied.");
+    auto occupied = COperationController::PortErrorMessage(PTERR_OPEN, EBUSY, "COM3");
     ASSERT_TRUE(occupied);
-    EXPECT_EQ(occupied->text, "COM3 is occupied by another programm and unavailable!\nError 5:\nAccess is denied.");
-    auto missing = COperationController::PortErrorMessage(PTERR_OPEN, 2, 1, "No such device");
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->text, "Sorry, can't open COM1!\nNot installed?\n\nError 2:\nNo such device");
-    EXPECT_EQ(COperationController::PortErrorMessage(PTERR_MAINWAIT, 1, 1, "x")->text.substr(0, 15), "PTERR_MAINWAIT\n");
-    EXPECT_FALSE(COperationController::PortErrorMessage(PTERR_OPEN, 2, 1, ""));
-    EXPECT_LE(COperationController::PortErrorMessage(PTERR_SYSTEM, 1, 1, std::string(500, 'x'))->text.size(), 200u);
+    EXPECT_EQ(occupied->text, "COM3 is occupied by another programm and unavailable!\nError " +
+                                  std::to_string(EBUSY) + ":\nThe serial device is in use by another program.");
+    // Not being in the dialout group is no "occupied" port.
+    auto denied = COperationController::PortErrorMessage(PTERR_OPEN, EACCES, "COM1");
+    ASSERT_TRUE(denied);
+    EXPECT_EQ(denied->text.rfind("Sorry, can't open COM1!\nNot installed?\n\nError ", 0), 0u);
+    EXPECT_NE(denied->text.find("'dialout' group"), std::string::npos);
+    // A hang-up is a vanished device, not a busy one.
+    auto lost = COperationController::PortErrorMessage(PTERR_LINE, EIO, "COM2");
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->text.rfind("The connection to the Zamo-Box on COM2 was lost!\n", 0), 0u);
+    EXPECT_EQ(lost->text.find("another program"), std::string::npos);
+    EXPECT_EQ(COperationController::PortErrorMessage(PTERR_MAINWAIT, EINTR, "COM1")->text.substr(0, 15),
+              "PTERR_MAINWAIT\n");
+    EXPECT_FALSE(COperationController::PortErrorMessage(PTERR_OPEN, 0, "COM1"));
+}
+
+// A vanished device during online mode: one message, at the end, naming
+// the cause and every value the user changed that never reached the box.
+TEST(OperationController, ALostLineIsOneMessageWithTheValuesNotWritten)
+{
+    COperationController c;
+    c.Begin(OperationId::Online, 0, kNoView, 0);
+    EXPECT_EQ(c.StartText(), "ONLINE");
+    EXPECT_FALSE(c.OnPortError(PTERR_LINE, ENODEV, "COM4"));
+    EXPECT_FALSE(c.OnPortError(PTERR_PURGE, EIO, "COM4"));
+    const FrameUpdate aborted = c.OnPortNotify(PT_ABORTED, PTERR_WRITE, 9);
+    EXPECT_FALSE(aborted.message);
+    EXPECT_EQ(aborted.linkText, "OFFLINE");
+    EXPECT_EQ(aborted.transferText, "Write Error");
+    const auto end = c.End({UpdateEntry{140, 1024, 5, 4}, UpdateEntry{140, 1030, 9, 8}});
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->text.rfind("The connection to the Zamo-Box on COM4 was lost!", 0), 0u);
+    EXPECT_NE(end->text.find(kValuesNotSentMessage), std::string::npos);
+    EXPECT_NE(end->text.find("\n1024: 5 (4)"), std::string::npos);
+    EXPECT_NE(end->text.find("\n1030: 9 (8)"), std::string::npos);
+
+    // A table transfer: one port error shown, the rest of the burst not.
+    c.Begin(OperationId::ReceiveAll, 10, kNoView, 0);
+    EXPECT_EQ(c.StartText(), "0/10");
+    EXPECT_TRUE(c.OnPortError(PTERR_PURGE, EIO, "COM4"));
+    EXPECT_FALSE(c.OnPortError(PTERR_PURGE, EIO, "COM4"));
+    EXPECT_FALSE(c.End({}));
+    // Outside an operation (a port that would not open) it is shown.
+    EXPECT_TRUE(c.OnPortError(PTERR_OPEN, ENOENT, "COM4"));
+}
+
+TEST(OperationController, OneLineForTheTerminal)
+{
+    EXPECT_EQ(oneLine("Sorry, can't open x!\nNot installed?\n\nError 2:\nNo such device"),
+              "Sorry, can't open x! Not installed? Error 2: No such device");
 }
 
 } // namespace

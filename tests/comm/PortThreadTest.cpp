@@ -2,11 +2,13 @@
 #include "RecordingTarget.h"
 
 #include "comm/PortCodes.h"
+#include "comm/Operation.h"
 #include "comm/PortThread.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <thread>
 
 namespace morvex::test {
@@ -29,7 +31,8 @@ protected:
     ~PortThread() override
     {
         if (worker) {
-            worker->Stop();
+            worker->Cancel();
+            worker->Join();
         }
     }
 
@@ -39,8 +42,12 @@ protected:
     }
 
     std::array<uint8_t, 0x28C0> image{};
+    // Every target outlives the worker (declared before it), so a failed
+    // assertion cannot leave the worker posting into destroyed objects.
     RecordingTarget frame;
     RecordingTarget view;
+    RecordingTarget record;
+    RecordingTarget map;
     FakeBox* box = nullptr; // owned by the worker
     std::unique_ptr<CPortThread> worker;
 };
@@ -115,7 +122,7 @@ TEST_F(PortThread, OccupiedPortIsReported)
                                     [](const Message& m) { return m.message == WM_PORT_ERROR; });
     ASSERT_NE(error, messages.end());
     EXPECT_EQ(error->wParam, PTERR_OPEN);
-    EXPECT_EQ(error->lParam, kErrorAccessDenied);
+    EXPECT_EQ(error->lParam, EBUSY);
 }
 
 TEST_F(PortThread, CancelEndsASilentTransfer)
@@ -194,8 +201,6 @@ TEST_F(PortThread, NamesReadAs255AreEmpty)
 
 TEST_F(PortThread, OnlineQueriesAndQueuedWrites)
 {
-    RecordingTarget record;
-    RecordingTarget map;
     std::vector<TransferJob> jobs{
         {CMD_ONLINE, &view, 141, nullptr, nullptr, 0, 0, 0, variant::NotWalked},
         {CMD_CARRIER, &record, 504, nullptr, nullptr, 0, 0, 0, variant::NotWalked},
@@ -246,6 +251,112 @@ TEST_F(PortThread, SwitchingOffWritesWhatIsStillQueued)
     const auto pending = worker->TakePendingValues();
     ASSERT_EQ(pending.size(), 1u);
     EXPECT_EQ(pending[0].lineAddress, 1100);
+}
+
+// Whatever the transfer, the shown count ends exactly at its total.
+TEST_F(PortThread, EveryPlanEndsAtItsProgressTotal)
+{
+    TransferBuffers buffers;
+    struct Case {
+        const char* name;
+        TransferPlan plan;
+    };
+    const std::vector<Case> cases{
+        {"info send", planInfo(true, &view, buffers, 45000.0)},
+        {"info receive", planInfo(false, &view, buffers, 0.0)},
+        {"box version", planDiagnostic(158, false, &view, buffers)},
+        {"diagnostic command", planDiagnostic(159, false, &view, buffers)},
+        {"reply 159", planDiagnostic(159, true, &view, buffers)},
+        {"reply 161", planDiagnostic(161, true, &view, buffers)},
+        {"reply 162", planDiagnostic(162, true, &view, buffers)},
+    };
+    ASSERT_TRUE(worker->Create());
+    std::size_t ends = 0;
+    const auto run = [&](const TransferPlan& plan) {
+        ASSERT_TRUE(worker->StartJobs(plan.kind, plan.jobs));
+        ASSERT_TRUE(frame.waitForTotal({PT_READ_DONE, PT_WRITE_DONE, PT_ABORTED}, ++ends));
+        ASSERT_EQ(frame.count(PT_ABORTED), 0u);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint8_t command = c.plan.jobs.front().command;
+        if (command == 159 || command == 161) {
+            run(planDiagnostic(command, false, &view, buffers)); // the reply follows its command
+        }
+        const std::size_t start = frame.count(PT_VALUE_READ) + frame.count(PT_VALUE_WRITTEN);
+        run(c.plan);
+        const std::size_t steps = frame.count(PT_VALUE_READ) + frame.count(PT_VALUE_WRITTEN) - start;
+        EXPECT_EQ(steps, static_cast<std::size_t>(c.plan.progressTotal));
+    }
+}
+
+std::size_t portErrors(const RecordingTarget& target, uint32_t code)
+{
+    const auto all = target.all();
+    return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), [&](const Message& m) {
+        return m.message == WM_PORT_ERROR && m.wParam == code;
+    }));
+}
+
+// A device that goes away in the middle (a pulled USB adapter) ends the
+// operation once: one port error with the cause, one abort, the port
+// closed; no retry storm.
+TEST_F(PortThread, AVanishedDeviceEndsEachKindOfOperationOnce)
+{
+    struct Case {
+        const char* name;
+        CPortThread::Kind kind;
+        uint8_t command;
+    };
+    for (const Case& c : {Case{"send", CPortThread::Kind::Send, CMD_WRITE},
+                          Case{"receive", CPortThread::Kind::Receive, CMD_READ},
+                          Case{"online", CPortThread::Kind::Online, CMD_ONLINE}}) {
+        SCOPED_TRACE(c.name);
+        RecordingTarget events;
+        RecordingTarget owner;
+        auto line = std::make_unique<FakeBox>();
+        FakeBox& fake = *line;
+        fake.vanishAfterBytes = 300;
+        CPortThread w(std::move(line), events);
+        w.Configure("fake", {}, {});
+        std::vector<TransferJob> jobs;
+        if (c.command == CMD_ONLINE) {
+            jobs.push_back({CMD_ONLINE, &owner, 141, nullptr, nullptr, 0, 0, 0, variant::NotWalked});
+        } else {
+            jobs.push_back({c.command, &owner, 501, image.data(), nullptr, 0, 256, 512, variant::FuelMap});
+        }
+        ASSERT_TRUE(w.Create());
+        ASSERT_TRUE(w.StartJobs(c.kind, jobs));
+        ASSERT_TRUE(events.waitFor(PT_ABORTED));
+        ASSERT_TRUE(w.Stop());
+        EXPECT_EQ(portErrors(events, PTERR_LINE), 1u);
+        EXPECT_EQ(portErrors(events, PTERR_PURGE), 0u);
+        const auto errors = events.all();
+        const auto lineError = std::find_if(errors.begin(), errors.end(),
+                                            [](const Message& m) { return m.message == WM_PORT_ERROR; });
+        ASSERT_NE(lineError, errors.end());
+        EXPECT_EQ(lineError->lParam, ENODEV);
+        EXPECT_EQ(events.count(PT_ABORTED), 1u);
+        EXPECT_LE(events.count(PT_WRITE_FAILED) + events.count(PT_READ_FAILED) + events.count(PT_LIVE_FAILED), 1u);
+        EXPECT_LT(fake.calls.load(), 2 * 300 + 10) << "the worker went on using a vanished device"; // a read and a write per byte
+        EXPECT_FALSE(w.PortOpen());
+    }
+}
+
+// Buffers that cannot be purged after a failed value leave every later
+// echo in doubt: the transfer ends with one port error instead of
+// retrying for ever.
+TEST_F(PortThread, APurgeThatFailsEndsTheTransferOnce)
+{
+    box->wrongEchoes = 1000;
+    box->purgeFails = true;
+    ASSERT_TRUE(worker->Create());
+    ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
+    ASSERT_TRUE(frame.waitFor(PT_ABORTED));
+    ASSERT_TRUE(worker->Stop());
+    EXPECT_EQ(portErrors(frame, PTERR_LINE), 1u);
+    EXPECT_EQ(frame.params(PT_ABORTED), (std::vector<intptr_t>{PTERR_CONFIRM}));
+    EXPECT_EQ(frame.count(PT_WRITE_FAILED), 1u);
 }
 
 } // namespace

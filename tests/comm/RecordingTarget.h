@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
@@ -32,6 +33,19 @@ public:
     {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return countLocked(code) > 0; });
+    }
+    // Waits (bounded) until the codes together arrived `n` times.
+    bool waitForTotal(std::initializer_list<uint32_t> codes, std::size_t n,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(5000))
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] {
+            std::size_t total = 0;
+            for (uint32_t code : codes) {
+                total += countLocked(code);
+            }
+            return total >= n;
+        });
     }
     std::size_t count(uint32_t code) const
     {

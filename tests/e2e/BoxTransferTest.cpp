@@ -21,7 +21,11 @@ protected:
 
     std::string path(const char* name) const { return (dir / name).string(); }
 
-    static CommandResult cli(const std::string& args) { return runCommand(std::string(MORVEX_CLI) + " " + args); }
+    // Each run is limited to a few seconds past what it takes.
+    static CommandResult cli(const std::string& args, int limitSeconds = 30)
+    {
+        return runCommand(std::string(MORVEX_CLI) + " " + args, limitSeconds);
+    }
 
     // The memory a box has after loading `file` with its own reading of the
     // line-address map.
@@ -97,7 +101,7 @@ TEST_F(BoxTransfer, FaultyLineStillEndsWithIdenticalMemory)
         options.insert(options.end(), {"--dump-memory", dump});
         SimProcess sim(options);
         ASSERT_FALSE(sim.pty().empty());
-        const CommandResult send = cli("send --timeout 40 --port " + sim.pty() + " " + kDemo);
+        const CommandResult send = cli("send --timeout 40 --port " + sim.pty() + " " + kDemo, 60);
         EXPECT_EQ(send.status, 0) << send.out.substr(0, 2000);
         // The retries show the likely cause while they go on.
         EXPECT_TRUE(send.out.find("CABLE?") != std::string::npos || send.out.find("BAUD?") != std::string::npos);
@@ -110,7 +114,7 @@ TEST_F(BoxTransfer, FaultyLineStillEndsWithIdenticalMemory)
         std::vector<std::string> options = faults;
         options.insert(options.end(), {"--load", kDemo});
         SimProcess sim(options);
-        const CommandResult receive = cli("receive --timeout 40 --port " + sim.pty() + " " + received);
+        const CommandResult receive = cli("receive --timeout 40 --port " + sim.pty() + " " + received, 60);
         EXPECT_EQ(receive.status, 0) << receive.out.substr(0, 2000);
     }
     expectSameTables(memoryOf(received), memoryOf(kDemo));
@@ -137,7 +141,9 @@ TEST_F(BoxTransfer, MissingDeviceIsReported)
 {
     const CommandResult r = cli("receive --port /dev/no-such-box " + path("x.M60"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("Sorry, can't open /dev/no-such-box!\nNot installed?"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Sorry, can't open /dev/no-such-box! Not installed? Error 2: There is no such serial device"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(BoxTransfer, OnlinePollsEveryCommandAndWritesQueuedValues)
@@ -174,6 +180,55 @@ TEST_F(BoxTransfer, InfoBlockAndDiagnostics)
     const CommandResult diag = cli("diag 160 --port " + sim.pty());
     EXPECT_EQ(diag.status, 0) << diag.out;
     EXPECT_NE(diag.out.find("{\"command\":160,\"texts\":[\""), std::string::npos) << diag.out;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The box vanishes in the middle (killed, as a pulled USB adapter): the
+// tool ends at once with one line naming the cause and a failure status.
+TEST_F(BoxTransfer, AVanishedBoxEndsEachTransferOnceWithTheCause)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string running; // output that shows the transfer is under way
+    };
+    const std::vector<Case> cases{
+        {"receive", {"receive", path("lost.M60")}, "100/"},
+        {"send", {"send", kDemo}, "100/"},
+        {"online", {"online", "--seconds", "60", "--set", "1024=77"}, "\"raw\":"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim({"--baud", "9600"});
+        ASSERT_FALSE(sim.pty().empty());
+        std::vector<std::string> argv{MORVEX_CLI};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        argv.insert(argv.end(), {"--port", sim.pty()});
+        RunningCommand tool(argv);
+        ASSERT_TRUE(tool.readUntil(c.running, std::chrono::seconds(20))) << tool.output();
+        const auto killed = std::chrono::steady_clock::now();
+        sim.killHard();
+        const int status = tool.waitExit(std::chrono::seconds(10));
+        const auto took = std::chrono::steady_clock::now() - killed;
+        EXPECT_NE(status, 0);
+        EXPECT_NE(status, -1) << "still running 10 s after the box vanished";
+        // Normally milliseconds; the bound only catches retries and hangs.
+        EXPECT_LT(took, std::chrono::seconds(3));
+        const std::string after = tool.output();
+        EXPECT_EQ(occurrences(after, "was lost!"), 1u) << after.substr(after.size() > 3000 ? after.size() - 3000 : 0);
+        EXPECT_NE(after.find("has gone away"), std::string::npos);
+        EXPECT_EQ(after.find("Transmission aborted"), std::string::npos);
+        EXPECT_LE(occurrences(after, "CABLE?") + occurrences(after, "HARDWARE?"), 1u);
+        EXPECT_FALSE(std::filesystem::exists(path("lost.M60")));
+    }
 }
 
 } // namespace

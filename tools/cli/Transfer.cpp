@@ -162,24 +162,18 @@ public:
 private:
     void portError(uintptr_t code, intptr_t system)
     {
-        const std::string text = systemErrorText(system);
-        if (const auto m = COperationController::PortErrorMessage(static_cast<uint32_t>(code), system, 0, text)) {
-            std::string message = m->text;
-            // The command line names the device rather than "COM0".
-            const auto at = message.find("COM0");
-            if (at != std::string::npos) {
-                message.replace(at, 4, link_.device);
-            }
-            ctx_.err << message << "\n";
+        if (const auto m = controller_.OnPortError(static_cast<uint32_t>(code), system, link_.device)) {
+            ctx_.err << oneLine(m->text) << "\n";
         }
     }
 
     void report(const FrameUpdate& u)
     {
         if (u.message) {
-            ctx_.err << u.message->text << "\n";
+            ctx_.err << oneLine(u.message->text) << "\n";
         }
-        if (u.transferText) {
+        // A lost line is said once, by the end message.
+        if (u.transferText && !(u.endOperation && controller_.lineLost())) {
             const bool progress = u.transferText->find('/') != std::string::npos;
             // One progress line per hundred values is enough on a terminal.
             if (!progress || controller_.progressCount() % 100 == 0 ||
@@ -197,7 +191,7 @@ private:
         }
         pending_ = worker_->TakePendingValues();
         if (const auto warning = controller_.End(pending_)) {
-            ctx_.err << warning->text << "\n";
+            ctx_.err << oneLine(warning->text) << "\n";
         }
     }
 
