@@ -108,6 +108,9 @@ public:
 
     // True after any change since load()/fromText()/save().
     bool isModified() const { return modified_; }
+    // False for a Unicode file that would not come back as read; save()
+    // refuses it.
+    bool rewritable() const { return rewritable_; }
 
     // Writes text() atomically to `path` (see writeFileAtomically) and
     // clears the modified flag on success. A Unicode file that would not
