@@ -44,6 +44,26 @@ Comparison compareWithMemory(const morvex::CMorvexDoc& doc, const boxsim::BoxMem
     return c;
 }
 
+std::string checkComparison(const morvex::CMorvexDoc& doc, uint64_t minimum)
+{
+    boxsim::BoxMemory memory;
+    boxsim::LoadFromDocument(doc, memory);
+    const Comparison same = compareWithMemory(doc, memory);
+    if (same.differing != 0 || same.compared < minimum) {
+        return "a memory loaded from the document compares as " + std::to_string(same.differing) + " of " +
+               std::to_string(same.compared) + " bytes differing";
+    }
+    // The last name byte: the end of what a transfer writes.
+    const uint16_t last = boxsim::line::TxtEx2 + boxsim::line::kNames * boxsim::line::kNameWidth - 1;
+    memory.set(last, static_cast<uint8_t>(memory.at(last) ^ 1u));
+    const Comparison changed = compareWithMemory(doc, memory);
+    if (changed.differing != 1 || changed.firstDifference != last) {
+        return "one changed byte at line address " + std::to_string(last) + " compares as " +
+               std::to_string(changed.differing) + " differing";
+    }
+    return {};
+}
+
 std::optional<boxsim::BoxMemory> readMemoryDump(const std::filesystem::path& file)
 {
     std::ifstream in(file);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string>
 
 namespace morvex {
 class CMorvexDoc;
@@ -28,6 +29,12 @@ struct Comparison {
 // left out.
 Comparison compareWithMemory(const morvex::CMorvexDoc& doc, const boxsim::BoxMemory& memory,
                              const std::set<uint16_t>& skip = {});
+
+// A check of the comparison itself before numbers are built on it: the
+// memory loaded from `doc` must compare equal over at least `minimum`
+// bytes, and one changed byte of it must be found. Empty when it holds,
+// else what failed.
+std::string checkComparison(const morvex::CMorvexDoc& doc, uint64_t minimum);
 
 // The 2048 bytes of a --dump-memory file, or nothing when it is not one.
 std::optional<boxsim::BoxMemory> readMemoryDump(const std::filesystem::path& file);

@@ -9,6 +9,7 @@
 #include "tools/campaign/SaveKill.h"
 
 #include "document/AppCore.h"
+#include "document/MorvexDoc.h"
 #include "platform/NumberFormat.h"
 
 #include <algorithm>
@@ -212,6 +213,16 @@ int main(int argc, char** argv)
     }
     const campaign::Context ctx{settings, core};
     std::fprintf(stderr, "morvex-campaign: working in %s\n", settings.workDir.c_str());
+
+    // Every transfer of the soak compares these bytes; fewer would mean the
+    // comparison misses tables.
+    constexpr uint64_t kBytesATransferDetermines = 1570;
+    if (const std::string broken =
+            campaign::checkComparison(*ctx.randomDocument(settings.seed), kBytesATransferDetermines);
+        !broken.empty()) {
+        std::fprintf(stderr, "morvex-campaign: the memory comparison is broken: %s\n", broken.c_str());
+        return kExitUsage;
+    }
 
     uint64_t lost = 0;
     if (settings.soak.count() > 0) {
