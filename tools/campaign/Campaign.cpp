@@ -64,6 +64,40 @@ void OperationCount::add(const OperationOutcome& o)
     time += o.took;
 }
 
+OperationCount& OperationCount::operator+=(const OperationCount& other)
+{
+    run += other.run;
+    done += other.done;
+    aborted += other.aborted;
+    limited += other.limited;
+    valueFailures += other.valueFailures;
+    bytes += other.bytes;
+    time += other.time;
+    return *this;
+}
+
+SoakTotals& SoakTotals::operator+=(const SoakTotals& other)
+{
+    cycles += other.cycles;
+    sendAll += other.sendAll;
+    online += other.online;
+    receiveAll += other.receiveAll;
+    liveValues += other.liveValues;
+    onlineWrites += other.onlineWrites;
+    onlineWritesPending += other.onlineWritesPending;
+    sim.received += other.sim.received;
+    sim.sent += other.sim.sent;
+    sim.wrongBytes += other.sim.wrongBytes;
+    sim.lostBytes += other.sim.lostBytes;
+    sim.lateBytes += other.sim.lateBytes;
+    simWithoutStats += other.simWithoutStats;
+    afterSend += other.afterSend;
+    afterReceive += other.afterReceive;
+    afterFailedSend += other.afterFailedSend;
+    unreadableDumps += other.unreadableDumps;
+    return *this;
+}
+
 const char* killKindName(KillKind kind)
 {
     switch (kind) {

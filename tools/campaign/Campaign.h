@@ -24,6 +24,7 @@ struct Settings {
     double faultRate = 0.02; // of each kind: wrong echo, lost byte, late byte
     uint32_t seed = 1;
     uint32_t baud = 19200;
+    int lanes = 3; // soak cycles side by side, each with its own simulator
     int killsPerKind = 10;
     int saveKills = 200;
     std::chrono::seconds onlineSession{15};
@@ -58,6 +59,7 @@ struct OperationCount {
     Clock::duration time{};
 
     void add(const OperationOutcome& o);
+    OperationCount& operator+=(const OperationCount& other);
 };
 
 struct SoakTotals {
@@ -70,13 +72,17 @@ struct SoakTotals {
     int onlineWritesPending = 0; // reported as not sent
     SimStats sim;                // summed over the cycles
     int simWithoutStats = 0;
-    Comparison afterSend;       // the simulator's memory vs the sent document (after a done Send All)
+    Comparison afterSend; // the simulator's memory vs the sent document and its confirmed online edits (Send All done)
     Comparison afterReceive;    // the received document vs the simulator's memory (after a done Receive All)
     Comparison afterFailedSend; // the same as afterSend after a Send All that did not end with done
     int unreadableDumps = 0;
+
+    SoakTotals& operator+=(const SoakTotals& other);
 };
 
-SoakTotals runSoak(const Context& ctx);
+// Runs the soak in `cores.size()` lanes at once, each with its own
+// application core (documents share their core's records).
+SoakTotals runSoak(const Settings& settings, const std::vector<std::unique_ptr<morvex::CAppCore>>& cores);
 
 // ---- kills of the simulator at a random byte of a transfer ----
 

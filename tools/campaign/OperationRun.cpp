@@ -135,12 +135,14 @@ OperationOutcome runOperation(const OperationRequest& request)
         jobs[0].owner = &view;
     }
     out.started = worker.StartJobs(request.plan.kind, jobs);
-    for (const UpdateEntry& e : request.writes) {
-        worker.QueueValue(e);
-    }
+    const auto writeGap = request.onlineFor / static_cast<int64_t>(request.writes.size() + 1);
+    std::size_t queued = 0;
     std::optional<Clock::time_point> cancelledAt;
     while (out.started) {
         const auto now = Clock::now();
+        if (queued < request.writes.size() && now - start >= writeGap * static_cast<int64_t>(queued + 1)) {
+            worker.QueueValue(request.writes[queued++]);
+        }
         const bool sessionOver = online && now - start >= request.onlineFor;
         const bool overLimit =
             now - start >= request.limit || (tap->triggered() && now - tap->triggeredAt() >= request.afterTriggerLimit);
@@ -169,6 +171,7 @@ OperationOutcome runOperation(const OperationRequest& request)
             out.portErrors.push_back(static_cast<uint32_t>(p->wParam));
         }
     }
+    out.writesQueued = queued;
     out.pending = worker.TakePendingValues();
     out.portOpenAfterStop = worker.PortOpen();
     out.bytes = tap->bytes();

@@ -28,7 +28,8 @@ struct OperationRequest {
     const morvex::AdaptFunctions* adapt = nullptr;
     // Online: the session is cancelled after this long, as the user would.
     std::chrono::milliseconds onlineFor{0};
-    // Online: values changed while online, queued after the start.
+    // Online: values changed while online, queued one by one, evenly spread
+    // over the session.
     std::vector<morvex::comm::UpdateEntry> writes;
     // Cancel when the operation has not ended by then (from the start).
     std::chrono::milliseconds limit{std::chrono::minutes(20)};
@@ -52,6 +53,7 @@ struct OperationOutcome {
     int valueFailures = 0; // failed values, each tried again
     int liveValues = 0;
     std::vector<uint32_t> portErrors;               // WM_PORT_ERROR codes, until the worker ended
+    std::size_t writesQueued = 0;                   // online: the first ones of the request's writes
     std::vector<morvex::comm::UpdateEntry> pending; // online values not written
     bool triggered = false;
     Clock::duration triggerToEnd{};                // the kill to the end message

@@ -6,6 +6,7 @@
 #include "platform/OleDate.h"
 #include "tools/common/RandomParameterSet.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,7 +119,7 @@ SaveKillCounts runSaveKills(morvex::CAppCore& core, const fs::path& dir, int cou
     for (int i = 0; i < count; ++i) {
         writeBytes(target, oldBytes);
         int ready[2];
-        if (pipe(ready) != 0) {
+        if (pipe2(ready, O_CLOEXEC) != 0) {
             break;
         }
         const pid_t pid = fork();

@@ -1,5 +1,6 @@
 #include "tools/campaign/SimChild.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -67,8 +68,10 @@ SimChild::SimChild(const std::filesystem::path& program, const std::vector<std::
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    // Close-on-exec: a simulator started by another lane must not hold this
+    // pipe open.
     int pipeFds[2] = {-1, -1};
-    if (pipe(pipeFds) != 0) {
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return;
     }
     pid_ = fork();

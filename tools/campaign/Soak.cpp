@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <random>
 #include <set>
+#include <thread>
 
 namespace campaign {
 namespace {
@@ -61,9 +63,9 @@ struct CycleResult {
     OperationOutcome receive;
 };
 
-void runCycle(const Context& ctx, uint32_t seed, SoakTotals& totals)
+void runCycle(const Context& ctx, int lane, uint32_t seed, SoakTotals& totals)
 {
-    const std::filesystem::path dump = ctx.settings.workDir / "soak-memory.txt";
+    const std::filesystem::path dump = ctx.settings.workDir / ("soak-memory-" + std::to_string(lane) + ".txt");
     std::filesystem::remove(dump);
     auto sim = ctx.startSim(ctx.settings.faultRate, seed, dump);
     if (sim->pty().empty()) {
@@ -85,7 +87,11 @@ void runCycle(const Context& ctx, uint32_t seed, SoakTotals& totals)
     const OperationOutcome onlineOut = runOperation(online);
     totals.online.add(onlineOut);
     totals.liveValues += onlineOut.liveValues;
-    totals.onlineWrites += static_cast<int>(online.writes.size());
+    // Edits the session did not get to were never made.
+    for (std::size_t k = onlineOut.writesQueued; k < online.writes.size(); ++k) {
+        fuelCell(*sent, online.writes[k].lineAddress) = online.writes[k].oldValue;
+    }
+    totals.onlineWrites += static_cast<int>(onlineOut.writesQueued);
     totals.onlineWritesPending += static_cast<int>(onlineOut.pending.size());
     // A value reported as not sent may or may not have reached the box.
     std::set<uint16_t> unsure;
@@ -118,8 +124,9 @@ void runCycle(const Context& ctx, uint32_t seed, SoakTotals& totals)
         ++totals.unreadableDumps;
         return;
     }
-    const bool allWritten = send.done && onlineOut.done;
-    (allWritten ? totals.afterSend : totals.afterFailedSend) += compareWithMemory(*sent, *memory, unsure);
+    // Online edits confirmed by the box count; those reported as not sent
+    // are left out whether the session ended by the user or by a failed write.
+    (send.done ? totals.afterSend : totals.afterFailedSend) += compareWithMemory(*sent, *memory, unsure);
     if (receive.done) {
         totals.afterReceive += compareWithMemory(*received, *memory);
     }
@@ -128,18 +135,35 @@ void runCycle(const Context& ctx, uint32_t seed, SoakTotals& totals)
 
 } // namespace
 
-SoakTotals runSoak(const Context& ctx)
+SoakTotals runSoak(const Settings& settings, const std::vector<std::unique_ptr<morvex::CAppCore>>& cores)
 {
     SoakTotals totals;
-    const auto end = Clock::now() + ctx.settings.soak;
-    uint32_t seed = ctx.settings.seed;
-    do {
-        runCycle(ctx, seed++, totals);
-        const auto left = std::chrono::duration_cast<std::chrono::seconds>(end - Clock::now()).count();
-        std::fprintf(stderr, "soak: %d cycles, %d transfers, %llu faults so far, %lld s left\n", totals.cycles,
-                     totals.sendAll.run + totals.online.run + totals.receiveAll.run,
-                     static_cast<unsigned long long>(totals.sim.faults()), std::max(0LL, static_cast<long long>(left)));
-    } while (Clock::now() < end);
+    std::mutex totalsMutex;
+    const auto end = Clock::now() + settings.soak;
+    // Lanes take their seeds far apart, so that no two cycles share one.
+    constexpr uint32_t kLaneSeeds = 100000;
+    const auto lane = [&](int number) {
+        const Context ctx{settings, *cores[static_cast<std::size_t>(number)]};
+        uint32_t seed = settings.seed + kLaneSeeds * static_cast<uint32_t>(number);
+        do {
+            SoakTotals cycle;
+            runCycle(ctx, number, seed++, cycle);
+            std::lock_guard lock(totalsMutex);
+            totals += cycle;
+            const auto left = std::chrono::duration_cast<std::chrono::seconds>(end - Clock::now()).count();
+            std::fprintf(stderr, "soak: %d cycles, %d transfers, %llu faults so far, %lld s left\n", totals.cycles,
+                         totals.sendAll.run + totals.online.run + totals.receiveAll.run,
+                         static_cast<unsigned long long>(totals.sim.faults()),
+                         std::max(0LL, static_cast<long long>(left)));
+        } while (Clock::now() < end);
+    };
+    std::vector<std::thread> lanes;
+    for (std::size_t n = 0; n < cores.size(); ++n) {
+        lanes.emplace_back(lane, static_cast<int>(n));
+    }
+    for (std::thread& t : lanes) {
+        t.join();
+    }
     return totals;
 }
 

@@ -42,6 +42,8 @@ void printUsage(std::FILE* to)
                "  --seed S           seed of documents, faults and kill points (default 1)\n"
                "  --baud N           line speed of the simulated box (default 19200)\n"
                "  --online-seconds S length of each online session (default 15)\n"
+               "  --lanes N          soak cycles side by side, each against its own simulator\n"
+               "                     (default 3)\n"
                "  --kills N          simulator kills per transfer kind (default 10)\n"
                "  --save-kills N     kills of the editor's save (default 200)\n"
                "  --work-dir DIR     where the memory dumps and saved files go (default: a new\n"
@@ -78,6 +80,8 @@ bool parseArguments(int argc, char** argv, campaign::Settings& s)
             s.baud = static_cast<uint32_t>(v);
         } else if (arg == "--online-seconds") {
             s.onlineSession = std::chrono::seconds(static_cast<long>(v));
+        } else if (arg == "--lanes" && v >= 1.0) {
+            s.lanes = static_cast<int>(v);
         } else if (arg == "--kills") {
             s.killsPerKind = static_cast<int>(v);
         } else if (arg == "--save-kills") {
@@ -117,8 +121,8 @@ std::string compared(const campaign::Comparison& c)
 // reported success.
 uint64_t printSoak(const campaign::Settings& s, const campaign::SoakTotals& t)
 {
-    std::printf("== soak: %d cycles in %s min, fault rate %s %% of each kind, seed %u, %u baud\n", t.cycles,
-                platform::formatFixed(static_cast<double>(s.soak.count()) / 60.0, 1).c_str(),
+    std::printf("== soak: %d cycles in %s min (%d lanes), fault rate %s %% of each kind, seed %u, %u baud\n", t.cycles,
+                platform::formatFixed(static_cast<double>(s.soak.count()) / 60.0, 1).c_str(), s.lanes,
                 platform::formatFixed(s.faultRate * 100.0, 1).c_str(), s.seed, s.baud);
     std::printf("Send All     %s\n", count(t.sendAll).c_str());
     std::printf("online       %s\n", count(t.online).c_str());
@@ -132,11 +136,11 @@ uint64_t printSoak(const campaign::Settings& s, const campaign::SoakTotals& t)
                 static_cast<unsigned long long>(t.sim.sent), static_cast<unsigned long long>(t.sim.received),
                 t.simWithoutStats > 0 ? (" [" + std::to_string(t.simWithoutStats) + " runs without statistics]").c_str()
                                       : "");
-    std::printf("simulator memory vs sent document (Send All and online edits done): %s\n",
+    std::printf("simulator memory vs sent document + confirmed online edits (Send All done): %s\n",
                 compared(t.afterSend).c_str());
-    std::printf("received document vs simulator memory (Receive All done):          %s\n",
+    std::printf("received document vs simulator memory (Receive All done):                  %s\n",
                 compared(t.afterReceive).c_str());
-    std::printf("after a Send All or online session that did not end with done:     %s\n",
+    std::printf("the same after a Send All that did not end with done:                       %s\n",
                 compared(t.afterFailedSend).c_str());
     if (t.unreadableDumps > 0) {
         std::printf("memory dumps missing or unreadable: %d\n", t.unreadableDumps);
@@ -226,7 +230,17 @@ int main(int argc, char** argv)
 
     uint64_t lost = 0;
     if (settings.soak.count() > 0) {
-        lost = printSoak(settings, campaign::runSoak(ctx));
+        // One core per lane, all started here: starting one sets the
+        // conversion library's parameters.
+        std::vector<std::unique_ptr<morvex::CAppCore>> cores;
+        for (int i = 0; i < settings.lanes; ++i) {
+            cores.push_back(std::make_unique<morvex::CAppCore>());
+            if (!cores.back()->Start(MORVEX_PROGRAM_DIR, "en", message)) {
+                std::fprintf(stderr, "morvex-campaign: %s\n", message.c_str());
+                return kExitUsage;
+            }
+        }
+        lost = printSoak(settings, campaign::runSoak(settings, cores));
         std::fflush(stdout);
     }
 
