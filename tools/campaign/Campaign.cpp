@@ -2,11 +2,18 @@
 
 #include "document/AppCore.h"
 #include "document/MorvexDoc.h"
+#include "platform/Log.h"
 #include "tools/common/RandomParameterSet.h"
 
 #include <cstdio>
 
 namespace campaign {
+
+const platform::LogCategory& campaignLog()
+{
+    static const platform::LogCategory category("morvex.campaign");
+    return category;
+}
 
 std::unique_ptr<morvex::CMorvexDoc> Context::newDocument() const
 {

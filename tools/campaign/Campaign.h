@@ -4,6 +4,8 @@
 #include "tools/campaign/OperationRun.h"
 #include "tools/campaign/SimChild.h"
 
+#include "platform/Log.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -18,6 +20,9 @@ class CMorvexDoc;
 } // namespace morvex
 
 namespace campaign {
+
+// The campaign's one logging category.
+const platform::LogCategory& campaignLog();
 
 struct Settings {
     std::chrono::seconds soak{std::chrono::minutes(30)};

@@ -2,7 +2,6 @@
 
 #include "comm/PortCodes.h"
 #include "document/MorvexDoc.h"
-#include "platform/Log.h"
 #include "platform/OleDate.h"
 
 #include <cstdio>
@@ -13,12 +12,6 @@ namespace campaign {
 namespace {
 
 using namespace morvex::comm;
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.campaign");
-    return category;
-}
 
 // The calibration session of online mode; the kill falls inside it.
 constexpr auto kCalibrationOnline = std::chrono::seconds(3);
@@ -139,7 +132,7 @@ std::vector<KillResult> runKills(const Context& ctx, KillKind kind)
     for (int v = 0; v < variantsOf(kind); ++v) {
         totals[v] = calibrate(ctx, kind, v);
         if (totals[v] < 2) {
-            log().error(std::string("an undisturbed ") + killKindName(kind) + " transfer did not succeed");
+            campaignLog().error(std::string("an undisturbed ") + killKindName(kind) + " transfer did not succeed");
             return {};
         }
     }

@@ -4,7 +4,6 @@
 #include "document/BoxLayout.h"
 #include "document/DataFile.h"
 #include "document/MorvexDoc.h"
-#include "platform/Log.h"
 #include "platform/OleDate.h"
 
 #include <algorithm>
@@ -19,12 +18,6 @@ namespace {
 
 using namespace morvex::comm;
 namespace box = morvex::box;
-
-const platform::LogCategory& log()
-{
-    static const platform::LogCategory category("morvex.campaign");
-    return category;
-}
 
 constexpr uint16_t kFuelMapLines = 512; // rows 16..31 of both fuel maps
 constexpr uint16_t kHalfMap = 256;
@@ -69,7 +62,7 @@ void runCycle(const Context& ctx, int lane, uint32_t seed, SoakTotals& totals)
     std::filesystem::remove(dump);
     auto sim = ctx.startSim(ctx.settings.faultRate, seed, dump);
     if (sim->pty().empty()) {
-        log().error("the simulator did not start");
+        campaignLog().error("the simulator did not start");
         return;
     }
     auto sent = ctx.randomDocument(seed);
