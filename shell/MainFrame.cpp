@@ -80,6 +80,7 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
     buildMenus();
     buildToolBars();
     connectControllers();
+    returnKeyboardAfterDialogs();
 
     status_->setPaneText(CZamoStatusbar::TransferText, QString());
     status_->linkState().SetState(false, QStringLiteral("OFFLINE"));
@@ -303,32 +304,35 @@ void CMainFrame::onCommand(int id)
         break;
     case cmd::kLambdaCorrection: fuelmap_->SetLambdaCorrection(!fuelmap_->LambdaCorrection()); break;
     default:
-        if (id >= kFirstPane && id <= kDiagnosticPane) {
-            ShowPane(id);
+        if (id < kFirstPane || id > kDiagnosticPane) {
+            return;
         }
-        return;
+        ShowPane(id);
+        break;
     }
     UpdateCommandStates();
 }
 
 void CMainFrame::ShowPane(int view)
 {
-    if (view == panes_->activePane()) {
-        return;
+    if (view != panes_->activePane()) {
+        // The grid cell of a table pane comes back after the Diagnostic pane.
+        if (views::CZamoCylinderView* shown = activeCylinderView(); shown != nullptr && view == kDiagnosticPane) {
+            const auto focus = shown->Grid().GetFocusCell();
+            savedGridRow_ = focus.row;
+            savedGridColumn_ = focus.col;
+        }
+        panes_->showPane(view);
+        if (views::CZamoCylinderView* next = activeCylinderView(); next != nullptr && savedGridRow_ >= 0) {
+            next->Grid().SetFocusCell(savedGridRow_, savedGridColumn_);
+            next->Grid().SetSelectedRange(savedGridRow_, savedGridColumn_, savedGridRow_, savedGridColumn_);
+            savedGridRow_ = savedGridColumn_ = -1;
+        }
+        updateTitle();
     }
-    // The grid cell of a table pane comes back after the Diagnostic pane.
-    if (views::CZamoCylinderView* shown = activeCylinderView(); shown != nullptr && view == kDiagnosticPane) {
-        const auto focus = shown->Grid().GetFocusCell();
-        savedGridRow_ = focus.row;
-        savedGridColumn_ = focus.col;
-    }
-    panes_->showPane(view);
-    if (views::CZamoCylinderView* next = activeCylinderView(); next != nullptr && savedGridRow_ >= 0) {
-        next->Grid().SetFocusCell(savedGridRow_, savedGridColumn_);
-        next->Grid().SetSelectedRange(savedGridRow_, savedGridColumn_, savedGridRow_, savedGridColumn_);
-        savedGridRow_ = savedGridColumn_ = -1;
-    }
-    updateTitle();
+    // The shown pane's grid takes the keyboard, also when it was shown
+    // already (Ctrl+1 on the Fuel Map).
+    panes_->focusActivePane();
     UpdateCommandStates();
 }
 

@@ -26,6 +26,11 @@ class CZamoCylinderView;
 
 namespace morvex::shell {
 
+// The application's names as the desktop shows them: "Morvex" for the
+// command line and the settings folder, and no display name, which Qt
+// would append to every window title.
+void nameApplication();
+
 class CMorvexApp;
 class CommController;
 class CZamoStatusbar;
@@ -73,12 +78,18 @@ public:
     // view shows them anew.
     void OnDocumentReplaced();
 
+    // The window's part of start-up, as `morvex` runs it: the stored window
+    // state (maximised over a default size when none is stored), the
+    // start-up document (command line or most recent file), the window shown
+    // and active with the grid of the active pane taking the keyboard.
+    void StartUp();
     // Restores the window state stored in the settings (start-up).
     void RestoreWindowState();
     // Stores it into the settings (close).
     void SaveWindowState();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // A data file dropped on the window is opened.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -102,6 +113,7 @@ private:
     void hideBars();
     void chooseGridFont();
     void resetBars();
+    void returnKeyboardAfterDialogs();
 
     CMorvexApp& app_;
     platform::UserMessages& messages_;

@@ -163,7 +163,12 @@ void CMainFrame::buildToolBars()
         // The view bar's buttons carry the short names followed by a blank.
         auto* a = new QAction(QString::fromStdString(paneShortName(id)) + QStringLiteral(" "), this);
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, id] { onCommand(id); });
+        // A click toggles the button's check; the pane's command decides it
+        // (the shown pane stays checked when chosen again).
+        connect(a, &QAction::triggered, this, [this, id, a] {
+            onCommand(id);
+            a->setChecked(actions_.at(id)->isChecked());
+        });
         connect(actions_.at(id), &QAction::changed, a, [a, source = actions_.at(id)] {
             a->setEnabled(source->isEnabled());
             a->setChecked(source->isChecked());

@@ -10,11 +10,15 @@
 #include "shell/ZamoStatusbar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScreen>
+#include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 namespace morvex::shell {
 namespace {
@@ -31,6 +35,9 @@ std::string toHex(const QByteArray& bytes)
 
 // The window state version of the tool bars: another layout is not taken.
 constexpr int kToolbarStateVersion = 1;
+
+// The share of the screen the window takes when no size was stored.
+constexpr double kDefaultShare = 0.8;
 
 } // namespace
 
@@ -54,11 +61,33 @@ void CMainFrame::resetBars()
     statusBarAction_->setChecked(true);
 }
 
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Morvex"));
+}
+
+void CMainFrame::StartUp()
+{
+    RestoreWindowState();
+    app_.OpenStartupDocument();
+    OnDocumentReplaced();
+    show();
+    activateWindow();
+    panes_->focusActivePane();
+}
+
 void CMainFrame::RestoreWindowState()
 {
     AppSettings& s = app_.settings();
     const QByteArray geometry = fromHex(s.windowPos);
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // Maximised; where nothing maximises it (no window manager) and
+        // once the user restores it, the window keeps a default size.
+        const QRect available = screen()->availableGeometry();
+        const QSize size = available.size() * kDefaultShare;
+        setGeometry(QRect(available.topLeft() +
+                              QPoint((available.width() - size.width()) / 2, (available.height() - size.height()) / 2),
+                          size));
         setWindowState(windowState() | Qt::WindowMaximized);
     }
     // A state of another layout is refused and the bars keep their defaults.
@@ -96,6 +125,40 @@ void CMainFrame::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     if (files_->SaveModified()) {
         files_->OpenFile(urls.front().toLocalFile().toStdString());
+    }
+}
+
+void CMainFrame::returnKeyboardAfterDialogs()
+{
+    // Closing a dialog of this window hands the keyboard back to the window
+    // (a window manager does that itself; without one nothing would).
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* dialog) {
+        if (dialog == nullptr || dialog == windowHandle() || dialog->transientParent() != windowHandle()) {
+            return;
+        }
+        connect(dialog, &QWindow::visibleChanged, this, [this](bool visible) {
+            if (visible) {
+                return;
+            }
+            QTimer::singleShot(0, this, [this] {
+                const QWindow* focus = QGuiApplication::focusWindow();
+                if (isVisible() && (focus == nullptr || !focus->isVisible()) &&
+                    QApplication::activeModalWidget() == nullptr) {
+                    activateWindow();
+                }
+            });
+        });
+    });
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Back from a dialog or another window: the keyboard returns to the
+    // widget that had it; when that is gone, to the active pane's grid.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        (focusWidget() == nullptr || !focusWidget()->isVisible())) {
+        panes_->focusActivePane();
     }
 }
 

@@ -31,6 +31,17 @@ void replaceWidget(QSplitter* splitter, int index, QWidget* widget)
 
 constexpr int kMinimumColumn = 30;
 
+// Column 0 of a two-column splitter gets `width`, column 1 the rest. Column
+// 1 carries the stretch, so the width of column 0 also holds when the
+// splitter has no size yet (before the window's first layout) and when the
+// window grows or shrinks later; column 1 is never collapsed by this.
+void setLeadingWidth(QSplitter* splitter, int width)
+{
+    const QList<int> sizes = splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    splitter->setSizes({width, std::max(total - width, 1)});
+}
+
 } // namespace
 
 PaneLayout::PaneLayout(QWidget* parent) : QStackedWidget(parent)
@@ -46,6 +57,13 @@ PaneLayout::PaneLayout(QWidget* parent) : QStackedWidget(parent)
     header_ = new CPaneHeader(tr("Online Values"), cmd::kOnlineValues, cmd::kAdjustPane);
     connect(header_, &CPaneHeader::command, this, &PaneLayout::command);
     onlineView_ = placeholder(tr("Online Values"));
+    onlineView_->setFocusPolicy(Qt::ClickFocus);
+    // A click on the header makes the column the active pane; the header
+    // shows its band while the keyboard is in the column.
+    connect(header_, &CPaneHeader::activated, this, [this] { onlineView_->setFocus(Qt::MouseFocusReason); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        header_->setActive(now != nullptr && (now == onlineColumn_ || onlineColumn_->isAncestorOf(now)));
+    });
     column->addWidget(header_);
     column->addWidget(onlineView_, 1);
     main_->addWidget(onlineColumn_);
@@ -58,6 +76,7 @@ PaneLayout::PaneLayout(QWidget* parent) : QStackedWidget(parent)
         pane->addWidget(placeholder(name + tr(" table")));
         pane->addWidget(placeholder(name + tr(" chart")));
         pane->setChildrenCollapsible(true);
+        pane->setStretchFactor(1, 1);
         tablePanes_[static_cast<std::size_t>(i)] = pane;
         tables_->addWidget(pane);
     }
@@ -127,6 +146,14 @@ QWidget* PaneLayout::diagnosticView() const
     return diagnostic_;
 }
 
+void PaneLayout::focusActivePane()
+{
+    QWidget* view = active_ == kDiagnosticPane ? diagnostic_ : gridOf(active_);
+    if (view != nullptr && (view->focusProxy() != nullptr || view->focusPolicy() != Qt::NoFocus)) {
+        view->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 void PaneLayout::showPane(int view)
 {
     if (view == active_ || view < kFirstPane || view > kDiagnosticPane) {
@@ -148,11 +175,7 @@ bool PaneLayout::onlineValuesShown() const
 
 void PaneLayout::adjustOnlineValues()
 {
-    const int wanted = std::max(onlineView_->sizeHint().width(), header_->sizeHint().width());
-    QList<int> sizes = main_->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
-    sizes = {wanted, std::max(total - wanted, 0)};
-    main_->setSizes(sizes);
+    setLeadingWidth(main_, std::max(onlineView_->sizeHint().width(), header_->sizeHint().width()));
 }
 
 void PaneLayout::toggleOnlineValues()
@@ -162,7 +185,7 @@ void PaneLayout::toggleOnlineValues()
         return;
     }
     if (onlineColumn_->isAncestorOf(QApplication::focusWidget())) {
-        tables_->setFocus();
+        focusActivePane();
     }
     QList<int> sizes = main_->sizes();
     sizes = {0, sizes.value(0) + sizes.value(1)};
@@ -171,18 +194,9 @@ void PaneLayout::toggleOnlineValues()
 
 void PaneLayout::setGridWidth(int view, int width)
 {
-    QSplitter* pane = tablePane(view);
-    if (pane == nullptr || width <= 0) {
-        return;
+    if (QSplitter* pane = tablePane(view); pane != nullptr && width > 0) {
+        setLeadingWidth(pane, width);
     }
-    QList<int> sizes = pane->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
-    if (total <= 0) {
-        pane->setSizes({width, 1});
-        return;
-    }
-    const int grid = std::min(width, total);
-    pane->setSizes({grid, total - grid});
 }
 
 bool PaneLayout::tableWindowShown() const
@@ -198,14 +212,11 @@ void PaneLayout::toggleTableWindow()
         return;
     }
     QList<int> sizes = pane->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
     if (sizes.value(0) > 0) {
-        sizes = {0, total};
+        pane->setSizes({0, sizes.value(0) + sizes.value(1)});
     } else {
-        const int wanted = std::min(pane->widget(0)->sizeHint().width(), total);
-        sizes = {wanted, total - wanted};
+        setLeadingWidth(pane, pane->widget(0)->sizeHint().width());
     }
-    pane->setSizes(sizes);
 }
 
 void PaneLayout::storeRecord(SplitterRecord& record) const
@@ -220,9 +231,7 @@ void PaneLayout::applyRecord(const SplitterRecord& record)
         adjustOnlineValues();
         return;
     }
-    QList<int> sizes = main_->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
-    main_->setSizes({record.width, std::max(total - record.width, 0)});
+    setLeadingWidth(main_, record.width);
 }
 
 void PaneLayout::switchMode(bool online)

@@ -40,6 +40,9 @@ public:
     QWidget* gridOf(int view) const;
     QWidget* chartOf(int view) const;
     QWidget* diagnosticView() const;
+    // Gives the keyboard to the active pane's view (a table view hands it
+    // to its grid); a placeholder does not take it.
+    void focusActivePane();
     CPaneHeader* onlineValuesHeader() const { return header_; }
     QSplitter* mainSplitter() const { return main_; }
 

@@ -1,5 +1,7 @@
 #include "shell/QtUserMessages.h"
 
+#include "shell/FrameRules.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -12,7 +14,7 @@ platform::UserAnswer QtUserMessages::show(const platform::UserMessage& message)
         QApplication::beep();
     }
     QMessageBox box(parent_);
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setWindowTitle(QString::fromLatin1(kAppTitle));
     box.setText(QString::fromStdString(message.text));
     switch (message.icon) {
     case UserMessage::Icon::None: break;

@@ -13,8 +13,7 @@
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Morvex"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zorvane Morvex"));
+    morvex::shell::nameApplication();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Editor for the Zamo-Box"));
@@ -48,10 +47,7 @@ int main(int argc, char* argv[])
     {
         morvex::shell::CMainFrame frame(app, messages);
         messages.setParent(&frame);
-        frame.RestoreWindowState();
-        app.OpenStartupDocument();
-        frame.OnDocumentReplaced();
-        frame.show();
+        frame.StartUp();
         if (parser.isSet(simulated)) {
             frame.ports().StartSimulatedBox();
         }

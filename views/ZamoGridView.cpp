@@ -99,6 +99,11 @@ int CZamoGridView::AdjustedWidth() const
     return width;
 }
 
+QSize CZamoGridView::sizeHint() const
+{
+    return {AdjustedWidth(), GetIdealSize().height()};
+}
+
 void CZamoGridView::AdjustPane()
 {
     emit idealWidthChanged(AdjustedWidth());
@@ -128,6 +133,21 @@ void CZamoGridView::LayoutChildren(int w, int h)
 void CZamoGridView::resizeEvent(QResizeEvent*)
 {
     LayoutChildren(width(), height());
+    // Never wider than the grid needs (a scroll bar included when the height
+    // does not fit): the pane then gives the rest to the chart. Queued, as
+    // the pane is in the middle of its own layout now.
+    if (!adjustQueued_ && AdjustedWidth() < width()) {
+        adjustQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                adjustQueued_ = false;
+                if (AdjustedWidth() < width()) {
+                    AdjustPane();
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CZamoGridView::focusInEvent(QFocusEvent*)

@@ -52,6 +52,8 @@ public:
 
     virtual const uint8_t* GetDisplayedTable() const { return displayedTable_; }
     virtual QSize GetIdealSize() const;
+    // The width Adjust Pane gives the view, the grid's full height.
+    QSize sizeHint() const override;
     virtual void OnGridFontChanged(const QFont& font);
     // The document changed (hint 0 all, 1 headers, 2 tables).
     virtual void OnUpdate(int hint);
@@ -87,6 +89,7 @@ protected:
     PartnerChart* partner_ = nullptr;
     const uint8_t* displayedTable_ = nullptr;
     int captionHeight_ = 0;
+    bool adjustQueued_ = false;
 };
 
 } // namespace morvex::views

@@ -9,6 +9,7 @@
 #include "shell/CommController.h"
 #include "shell/InfoDlg.h"
 #include "shell/MorvexApp.h"
+#include "shell/PaneHeader.h"
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
 #include "shell/ZamoStatusbar.h"
@@ -22,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <memory>
 #include <vector>
@@ -116,6 +118,34 @@ private slots:
         QCOMPARE(e.frame->activePane(), 503);
         QVERIFY(e.frame->action(503)->isChecked());
         QVERIFY(!e.frame->action(501)->isChecked());
+    }
+
+    void choosingTheShownPaneKeepsItsCheckAndTheHeaderActivatesItsColumn()
+    {
+        Editor e;
+        QVERIFY(e.started && e.active);
+        e.key(Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(e.frame->action(kFirstPane)->isChecked());
+        auto* viewBar = e.frame->findChild<QToolBar*>(QStringLiteral("viewBar"));
+        QVERIFY(viewBar != nullptr);
+        QAction* button = viewBar->actions().value(0);
+        QVERIFY(button != nullptr && button->isChecked());
+        QTest::mouseClick(viewBar->widgetForAction(button), Qt::LeftButton);
+        QVERIFY(button->isChecked());
+        QVERIFY(e.frame->action(kFirstPane)->isChecked());
+
+        // A click on the online values header makes the column the active
+        // pane (its band shows); Ctrl+1 gives the grid the keyboard again.
+        QWidget* grid = &e.frame->fuelmapView().Grid();
+        QCOMPARE(QApplication::focusWidget(), grid);
+        CPaneHeader* header = e.frame->panes().onlineValuesHeader();
+        QVERIFY(!header->isActive());
+        QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(8, header->height() / 2));
+        QVERIFY(header->isActive());
+        QVERIFY(QApplication::focusWidget() != grid);
+        e.key(Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(!header->isActive());
+        QCOMPARE(QApplication::focusWidget(), grid);
     }
 
     void commandsFollowThePane()
