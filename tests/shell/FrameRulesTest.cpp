@@ -44,6 +44,18 @@ TEST(CommandRules, TransfersNeedIdleAndATablePane)
     }
 }
 
+TEST(CommandRules, TransfersWaitForAnInfoTransfer)
+{
+    // An info transfer runs an operation without being a table transfer
+    // (not busy) and without online mode: the port is taken all the same.
+    FrameState s;
+    s.operationRunning = true;
+    for (int id : {cmd::kSendPane, cmd::kReceivePane, cmd::kSendAll, cmd::kReceiveAll}) {
+        EXPECT_FALSE(commandState(id, s).enabled) << id;
+    }
+    EXPECT_FALSE(commandState(cmd::kCancel, s).enabled) << "Esc cancels table transfers only";
+}
+
 TEST(CommandRules, OnlineCancelAndPanes)
 {
     FrameState s;
