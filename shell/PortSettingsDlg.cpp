@@ -5,6 +5,30 @@
 #include <QFormLayout>
 
 namespace morvex::shell {
+namespace {
+
+// Selects the item of `value`. A value the list does not offer (a baud rate
+// stored by another program, say) is added, among the numbers in order, so
+// that it is shown and kept as long as the user picks no other.
+void selectOrAdd(QComboBox* box, const QVariant& value, const QString& text)
+{
+    int index = box->findData(value);
+    if (index < 0) {
+        index = box->count();
+        if (value.typeId() != QMetaType::QChar) {
+            for (int i = 0; i < box->count(); ++i) {
+                if (box->itemData(i).toLongLong() > value.toLongLong()) {
+                    index = i;
+                    break;
+                }
+            }
+        }
+        box->insertItem(index, text, value);
+    }
+    box->setCurrentIndex(index);
+}
+
+} // namespace
 
 const std::vector<uint32_t>& PortSettingsDlg::standardBaudRates()
 {
@@ -29,30 +53,31 @@ PortSettingsDlg::PortSettingsDlg(int com, const std::string& device, const std::
     form->addRow(tr("&Device:"), device_);
 
     baud_ = new QComboBox;
+    baud_->setObjectName(QStringLiteral("baud"));
     for (uint32_t rate : standardBaudRates()) {
         baud_->addItem(QString::number(rate), rate);
     }
-    baud_->setCurrentIndex(std::max(0, baud_->findData(settings.baud)));
+    selectOrAdd(baud_, settings.baud, QString::number(settings.baud));
     form->addRow(tr("&Bits per second:"), baud_);
 
     dataBits_ = new QComboBox;
     for (int bits = 5; bits <= 8; ++bits) {
         dataBits_->addItem(QString::number(bits), bits);
     }
-    dataBits_->setCurrentIndex(std::max(0, dataBits_->findData(settings.dataBits)));
+    selectOrAdd(dataBits_, int{settings.dataBits}, QString::number(settings.dataBits));
     form->addRow(tr("D&ata bits:"), dataBits_);
 
     parity_ = new QComboBox;
     parity_->addItem(tr("None"), QChar('N'));
     parity_->addItem(tr("Even"), QChar('E'));
     parity_->addItem(tr("Odd"), QChar('O'));
-    parity_->setCurrentIndex(std::max(0, parity_->findData(QChar(settings.parity))));
+    selectOrAdd(parity_, QChar(settings.parity), QString(QChar(settings.parity)));
     form->addRow(tr("&Parity:"), parity_);
 
     stopBits_ = new QComboBox;
     stopBits_->addItem(QStringLiteral("1"), 1);
     stopBits_->addItem(QStringLiteral("2"), 2);
-    stopBits_->setCurrentIndex(std::max(0, stopBits_->findData(settings.stopBits)));
+    selectOrAdd(stopBits_, int{settings.stopBits}, QString::number(settings.stopBits));
     form->addRow(tr("&Stop bits:"), stopBits_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
