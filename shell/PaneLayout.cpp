@@ -19,6 +19,9 @@ QWidget* placeholder(const QString& what)
     label->setAlignment(Qt::AlignCenter);
     label->setFrameShape(QFrame::StyledPanel);
     label->setObjectName(QStringLiteral("placeholder"));
+    // The text does not hold its pane open: on a small screen the grid
+    // beside a placeholder chart keeps its width first.
+    label->setMinimumWidth(1);
     return label;
 }
 

@@ -8,7 +8,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +34,7 @@ public:
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
+    morvex::shell::nameApplication();
     const QStringList args = QApplication::arguments();
     if (args.size() < 2 || args.size() > 3) {
         std::fprintf(stderr, "usage: morvex-screenshot OUTPUT-FOLDER [PROGRAM-FOLDER]\n");
@@ -52,16 +55,22 @@ int main(int argc, char* argv[])
         return 1;
     }
     app.settings().recentFiles.clear();
-    app.OpenStartupDocument();
     int saved = 0;
     {
         morvex::shell::CMainFrame frame(app, messages);
-        frame.resize(1280, 800);
-        frame.OnDocumentReplaced();
-        frame.show();
+        // Started as `morvex` starts: the window at the size the screen (or
+        // a window manager) gives it, laid out by the event loop, never sized
+        // here first.
+        frame.StartUp();
+        QElapsedTimer waited;
+        waited.start();
+        while (!(frame.windowHandle() != nullptr && frame.windowHandle()->isExposed()) && waited.elapsed() < 5000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        QApplication::processEvents();
         for (int view = morvex::shell::kFirstPane; view <= morvex::shell::kDiagnosticPane; ++view) {
             frame.ShowPane(view);
-            QApplication::sendPostedEvents();
+            QApplication::processEvents();
             std::string name = morvex::shell::paneShortName(view);
             std::replace(name.begin(), name.end(), ' ', '-');
             const QString file =
