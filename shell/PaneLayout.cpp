@@ -190,9 +190,7 @@ void PaneLayout::toggleOnlineValues()
     if (onlineColumn_->isAncestorOf(QApplication::focusWidget())) {
         focusActivePane();
     }
-    QList<int> sizes = main_->sizes();
-    sizes = {0, sizes.value(0) + sizes.value(1)};
-    main_->setSizes(sizes);
+    setLeadingWidth(main_, 0);
 }
 
 void PaneLayout::setGridWidth(int view, int width)
@@ -214,9 +212,8 @@ void PaneLayout::toggleTableWindow()
     if (pane == nullptr) {
         return;
     }
-    QList<int> sizes = pane->sizes();
-    if (sizes.value(0) > 0) {
-        pane->setSizes({0, sizes.value(0) + sizes.value(1)});
+    if (pane->sizes().value(0) > 0) {
+        setLeadingWidth(pane, 0);
     } else {
         setLeadingWidth(pane, pane->widget(0)->sizeHint().width());
     }

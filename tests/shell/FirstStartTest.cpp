@@ -234,6 +234,19 @@ private slots:
         QCOMPARE(s.frame->activePane(), kFirstPane);
         verifyMapBesideTheOnlineValues(s);
 
+        // Ctrl+F3 and Ctrl+F4 hide the online values column and the grid
+        // column; again, and both are back at their own widths.
+        s.key(Qt::Key_F3, Qt::ControlModifier);
+        QCOMPARE(s.frame->panes().mainSplitter()->sizes().value(0), 0);
+        QVERIFY(!s.frame->action(cmd::kOnlineValues)->isChecked());
+        s.key(Qt::Key_F4, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.view().isVisible() || s.view().width() == 0, 2000);
+        QVERIFY(!s.frame->action(cmd::kTableWindow)->isChecked());
+        s.key(Qt::Key_F4, Qt::ControlModifier);
+        s.key(Qt::Key_F3, Qt::ControlModifier);
+        QVERIFY(s.frame->action(cmd::kOnlineValues)->isChecked() && s.frame->action(cmd::kTableWindow)->isChecked());
+        verifyMapBesideTheOnlineValues(s);
+
         // Online and back: each mode keeps its own column width, and the
         // map stays beside it in both.
         s.frame->comm().setLineFactory([] { return std::make_unique<SilentLine>(); });
