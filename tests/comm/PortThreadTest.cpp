@@ -273,7 +273,13 @@ TEST_F(PortThread, EveryPlanEndsAtItsProgressTotal)
     ASSERT_TRUE(worker->Create());
     std::size_t ends = 0;
     const auto run = [&](const TransferPlan& plan) {
-        ASSERT_TRUE(worker->StartJobs(plan.kind, plan.jobs));
+        // The worker posts the end of a list just before it turns idle.
+        bool started = false;
+        for (int tries = 0; !started && tries < 100000; ++tries) {
+            started = worker->StartJobs(plan.kind, plan.jobs);
+            std::this_thread::yield();
+        }
+        ASSERT_TRUE(started);
         ASSERT_TRUE(frame.waitForTotal({PT_READ_DONE, PT_WRITE_DONE, PT_ABORTED}, ++ends));
         ASSERT_EQ(frame.count(PT_ABORTED), 0u);
     };
