@@ -1,12 +1,15 @@
 #include "platform/IniFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 namespace {
@@ -105,6 +108,46 @@ bool syncDirectory(const fs::path& dir, std::error_code& ec)
     return true;
 }
 
+// ".NAME.tmp-": the temp files of a target carry the writer's process id
+// after it, so that one left by a killed save can be told from one that a
+// running save is writing.
+std::string tempPrefix(const fs::path& target)
+{
+    return "." + target.filename().string() + ".tmp-";
+}
+
+// Removes the temp files of `target` that a save killed before its rename
+// left behind: their writer is gone and they are older than any save takes.
+// A file whose writer still runs (or whose id was reused) stays.
+void removeStaleTemps(const fs::path& target)
+{
+    constexpr auto kOlderThan = std::chrono::minutes(1);
+    const std::string prefix = tempPrefix(target);
+    std::error_code ec;
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::string rest = name.substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) {
+            continue; // not a name this program gives
+        }
+        const long pid = std::strtol(rest.c_str(), nullptr, 10);
+        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)) {
+            continue;
+        }
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (timeError || fs::file_time_type::clock::now() - written < kOlderThan) {
+            continue;
+        }
+        fs::remove(it->path(), timeError);
+    }
+}
+
 // The temp file is removed unless it was renamed into place, also when a
 // hook stops the write: a stopped write leaves no litter behind.
 class TempFile {
@@ -112,7 +155,7 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     explicit TempFile(const fs::path& target)
-        : path_((target.parent_path() / ("." + target.filename().string() + ".tmp-XXXXXX")).string())
+        : path_((target.parent_path() / (tempPrefix(target) + std::to_string(::getpid()) + "-XXXXXX")).string())
     {
         fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
     }
@@ -200,6 +243,7 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     }
     if (!temp.renameTo(target, ec))
         return false;
+    removeStaleTemps(target);
     return syncDirectory(fs::path(temp.path()).parent_path(), ec);
 }
 

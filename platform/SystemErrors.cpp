@@ -31,8 +31,7 @@ SerialErrorKind classifySerialError(int errnoValue)
 std::string serialErrorText(int errnoValue)
 {
     switch (classifySerialError(errnoValue)) {
-    case SerialErrorKind::Vanished:
-        return "The serial device has gone away (unplugged, switched off or hung up).";
+    case SerialErrorKind::Vanished: return "The serial device has gone away (unplugged, switched off or hung up).";
     case SerialErrorKind::NotPresent: return "There is no such serial device (not plugged in or not installed).";
     case SerialErrorKind::PermissionDenied:
         return "Permission denied: this user may not open the serial device. Add the user to the 'dialout' group "

@@ -24,6 +24,9 @@ SerialErrorKind classifySerialError(int errnoValue);
 std::string serialErrorText(int errnoValue);
 
 // True when the error means another program holds the device.
-inline bool isSerialDeviceBusy(int errnoValue) { return classifySerialError(errnoValue) == SerialErrorKind::Busy; }
+inline bool isSerialDeviceBusy(int errnoValue)
+{
+    return classifySerialError(errnoValue) == SerialErrorKind::Busy;
+}
 
 } // namespace platform

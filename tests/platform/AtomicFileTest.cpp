@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <chrono>
+
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,6 +109,43 @@ TEST_F(AtomicFile, CrashBeforeRenameLeavesOldFileAndNoTemp)
     EXPECT_EQ(ec, std::errc::interrupted);
     EXPECT_EQ(get(path), "old content");
     EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"data.ini"});
+}
+
+// A save killed before its rename leaves its temp file; the next save of
+// that file clears it away, but never one whose writer still runs or one
+// that another save may just be writing.
+TEST_F(AtomicFile, TheNextSaveRemovesWhatAKilledSaveLeft)
+{
+    const fs::path path = dir_ / "data.M60";
+    put(path, "old");
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(gone, 0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const auto leave = [&](const std::string& name, bool aged) {
+        put(dir_ / name, "half a file");
+        if (aged) {
+            fs::last_write_time(dir_ / name, old);
+        }
+    };
+    const std::string killed = ".data.M60.tmp-" + std::to_string(gone) + "-Ab12Cd";
+    const std::string running = ".data.M60.tmp-" + std::to_string(::getpid()) + "-Ef34Gh";
+    const std::string fresh = ".data.M60.tmp-" + std::to_string(gone) + "-Ij56Kl";
+    const std::string otherFile = ".other.M60.tmp-" + std::to_string(gone) + "-Mn78Op";
+    leave(killed, true);
+    leave(running, true);
+    leave(fresh, false);
+    leave(otherFile, true);
+
+    std::error_code ec;
+    ASSERT_TRUE(writeFileAtomically(path, "new", ec)) << ec.message();
+    EXPECT_EQ(get(path), "new");
+    std::vector<std::string> expected{fresh, running, otherFile, "data.M60"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(namesIn(dir_), expected);
 }
 
 TEST_F(AtomicFile, FailedRenameLeavesNoTemp)

@@ -1,17 +1,17 @@
 // The frame's operations against lines that fail: a box that vanishes in
 // the middle (the simulator killed, as a pulled USB adapter), and commands
 // that arrive while an operation runs.
-#include "ProgramFolder.h"
 #include "shell/CommController.h"
-#include "shell/FrameRules.h"
-#include "shell/MainFrame.h"
-#include "shell/MorvexApp.h"
-#include "shell/ZamoStatusbar.h"
+#include "ProgramFolder.h"
 #include "comm/Operation.h"
 #include "comm/PortCodes.h"
 #include "document/AppCore.h"
 #include "platform/MessageTarget.h"
 #include "platform/SerialLine.h"
+#include "shell/FrameRules.h"
+#include "shell/MainFrame.h"
+#include "shell/MorvexApp.h"
+#include "shell/ZamoStatusbar.h"
 #include "tests/document/RecordingMessages.h"
 
 #include <QAction>
@@ -34,7 +34,8 @@ class Box {
 public:
     Box()
     {
-        process.setProgram(QString::fromStdString((std::filesystem::path(MORVEX_PROGRAM_DIR) / "morvex-boxsim").string()));
+        process.setProgram(
+            QString::fromStdString((std::filesystem::path(MORVEX_PROGRAM_DIR) / "morvex-boxsim").string()));
         process.setArguments({QStringLiteral("--baud"), QStringLiteral("9600")});
         process.start();
         if (process.waitForStarted(5000) && process.waitForReadyRead(10000)) {
@@ -190,7 +191,8 @@ private slots:
         QVERIFY2(text.find("unplugged") != std::string::npos, text.c_str());
         QCOMPARE(e.linkText(), QStringLiteral("OFFLINE"));
         if (command != cmd::kOnline) {
-            QVERIFY2(e.transferText() == QStringLiteral("Read Error") || e.transferText() == QStringLiteral("Write Error"),
+            QVERIFY2(e.transferText() == QStringLiteral("Read Error") ||
+                         e.transferText() == QStringLiteral("Write Error"),
                      qPrintable(e.transferText()));
         }
 
