@@ -105,7 +105,10 @@ bool BoxLink::sendMessage(std::span<const uint8_t> bytes, uint32_t& reason,
     return true;
 }
 
-bool BoxLink::sendRequest(uint32_t& reason) { return writeByte(REQUEST_BYTE, reason); }
+bool BoxLink::sendRequest(uint32_t& reason)
+{
+    return writeByte(REQUEST_BYTE, reason);
+}
 
 bool BoxLink::receiveReply(uint8_t command, std::size_t length, std::string& reply, uint32_t& reason,
                            const std::function<void(std::size_t)>& perByte)

@@ -103,11 +103,13 @@ std::optional<TransferPlan> planTableTransfer(OperationId op, int32_t activeView
     const uint8_t c = sending ? CMD_WRITE : CMD_READ;
     uint8_t* image = doc.GetBoxData(0);
 
-    TransferJob fuel{c, panes.fuelMap, kFuelMapView, image + box::TAB_DDD_LINKS, nullptr, 0, 256, 512, variant::FuelMap};
-    TransferJob function{c, panes.function, kFunctionView, image + box::TAB_MTD, nullptr, 0, 0, 0,
-                         variant::SpecialFunctions};
-    TransferJob ignition{c,   panes.ignition, kIgnitionView, image + box::TAB_DDZ_LINKS, image + box::PARAMETERS,
-                         512, 256,            514,           variant::IgnitionMap};
+    TransferJob fuel{c,   panes.fuelMap, kFuelMapView,    image + box::TAB_DDD_LINKS, nullptr, 0,
+                     256, 512,           variant::FuelMap};
+    TransferJob function{c, panes.function,           kFunctionView, image + box::TAB_MTD, nullptr, 0, 0,
+                         0, variant::SpecialFunctions};
+    TransferJob ignition{
+        c,   panes.ignition,      kIgnitionView, image + box::TAB_DDZ_LINKS, image + box::PARAMETERS, 512, 256,
+        514, variant::IgnitionMap};
     TransferJob index{c, panes.index, kIndexView, image + box::TAB_DZI, nullptr, 0, 0, 0, variant::IndexTables};
     index.names = &buffers.names;
     const std::array<TransferJob, 4> tables{counted(fuel), counted(function), counted(ignition), counted(index)};
@@ -129,8 +131,8 @@ std::optional<TransferPlan> planTableTransfer(OperationId op, int32_t activeView
         plan.returnView = activeView;
         plan.showFuelMapFirst = true;
     } else {
-        const auto it = std::find_if(tables.begin(), tables.end(),
-                                     [&](const TransferJob& j) { return j.viewId == activeView; });
+        const auto it =
+            std::find_if(tables.begin(), tables.end(), [&](const TransferJob& j) { return j.viewId == activeView; });
         if (it == tables.end()) {
             return std::nullopt;
         }
@@ -152,7 +154,8 @@ TransferPlan planOnline(CMorvexDoc& doc, const PaneTargets& panes, TransferBuffe
     TransferPlan plan;
     plan.kind = CPortThread::Kind::Online;
     plan.jobs.push_back({CMD_ONLINE, panes.onlineValues, 141, nullptr, nullptr, 0, 0, 0, variant::NotWalked});
-    plan.jobs.push_back({CMD_CARRIER, panes.dataRecord, kDataRecordView, nullptr, nullptr, 0, 0, 0, variant::NotWalked});
+    plan.jobs.push_back(
+        {CMD_CARRIER, panes.dataRecord, kDataRecordView, nullptr, nullptr, 0, 0, 0, variant::NotWalked});
     if (const auto receive = planTableTransfer(OperationId::ReceiveAll, kFuelMapView, doc, panes, buffers, 0.0)) {
         plan.jobs.insert(plan.jobs.end(), receive->jobs.begin(), receive->jobs.end());
     }
@@ -332,8 +335,8 @@ std::optional<platform::UserMessage> COperationController::End(const std::vector
         text += "\n\nNot written (line address: new value, value before):";
         constexpr std::size_t kListed = 20;
         for (std::size_t i = 0; i < pending.size() && i < kListed; ++i) {
-            text += "\n" + std::to_string(pending[i].lineAddress) + ": " + std::to_string(pending[i].newValue) +
-                    " (" + std::to_string(pending[i].oldValue) + ")";
+            text += "\n" + std::to_string(pending[i].lineAddress) + ": " + std::to_string(pending[i].newValue) + " (" +
+                    std::to_string(pending[i].oldValue) + ")";
         }
         if (pending.size() > kListed) {
             text += "\n... and " + std::to_string(pending.size() - kListed) + " more";

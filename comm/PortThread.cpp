@@ -201,7 +201,10 @@ bool CPortThread::StartJobs(Kind kind, std::vector<TransferJob> jobs)
     return true;
 }
 
-void CPortThread::Cancel() { cancel_.set(); }
+void CPortThread::Cancel()
+{
+    cancel_.set();
+}
 
 bool CPortThread::Stop(std::chrono::milliseconds wait)
 {
@@ -298,10 +301,8 @@ bool CPortThread::runJob(std::size_t index)
     const TransferJob& job = jobs_[index];
     switch (job.command) {
     case CMD_WRITE:
-    case CMD_READ:
-        return runWalk(job, job.command == CMD_WRITE);
-    case CMD_DIAG_COMMAND:
-        return sendDiagnosticCommand(static_cast<uint8_t>(job.variant));
+    case CMD_READ: return runWalk(job, job.command == CMD_WRITE);
+    case CMD_DIAG_COMMAND: return sendDiagnosticCommand(static_cast<uint8_t>(job.variant));
     case CMD_BOX_VERSION: {
         std::array<uint8_t, 8> version{};
         if (!readBoxVersion(job, version.data())) {
@@ -500,9 +501,14 @@ bool CPortThread::receiveDiagnosticReply(const TransferJob& job)
     if (job.diagnostic != nullptr && adapt_ != nullptr) {
         std::array<AdaptToPcFn, 4> convert{};
         switch (job.command) {
-        case 159: convert = {adapt_->BOX_TO_PC_Turbodruck, adapt_->BOX_TO_PC_Turbodruck, adapt_->BOX_TO_PC_Drehzahl, nullptr}; break;
+        case 159:
+            convert = {adapt_->BOX_TO_PC_Turbodruck, adapt_->BOX_TO_PC_Turbodruck, adapt_->BOX_TO_PC_Drehzahl, nullptr};
+            break;
         case 160: convert = {adapt_->BOX_TO_PC_Motortemp, adapt_->BOX_TO_PC_Motortemp, nullptr, nullptr}; break;
-        default: convert = {adapt_->BOX_TO_PC_Luftdruck, adapt_->BOX_TO_PC_Luftdruck, adapt_->BOX_TO_PC_Lufttemp, adapt_->BOX_TO_PC_Lufttemp}; break;
+        default:
+            convert = {adapt_->BOX_TO_PC_Luftdruck, adapt_->BOX_TO_PC_Luftdruck, adapt_->BOX_TO_PC_Lufttemp,
+                       adapt_->BOX_TO_PC_Lufttemp};
+            break;
         }
         for (std::size_t k = 0; k < convert.size(); ++k) {
             if (convert[k] != nullptr) {
@@ -568,8 +574,8 @@ bool CPortThread::liveQuery(uint8_t command)
     const std::array<uint8_t, 1> message{command};
     std::string reply;
     uint32_t reason = 0;
-    bool ok = link_.sendMessage(message, reason) &&
-              link_.receiveReply(command, liveReplyLength(command), reply, reason);
+    bool ok =
+        link_.sendMessage(message, reason) && link_.receiveReply(command, liveReplyLength(command), reply, reason);
     uint16_t raw = 0;
     uint8_t cell = 255;
     if (ok && command == 166) {

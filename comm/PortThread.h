@@ -68,8 +68,7 @@ public:
     // Online mode: queues a changed value (replacing a queued value for the
     // same command and line address). Waits up to `lockWait` for the list;
     // false when it could not be had.
-    bool QueueValue(const UpdateEntry& entry,
-                    std::chrono::milliseconds lockWait = std::chrono::milliseconds(1000));
+    bool QueueValue(const UpdateEntry& entry, std::chrono::milliseconds lockWait = std::chrono::milliseconds(1000));
     // Values still waiting to be written (when online mode ended by failure).
     std::vector<UpdateEntry> TakePendingValues();
 

@@ -97,8 +97,8 @@ std::optional<std::vector<WalkStep>> buildWalk(const TransferJob& job, bool send
             w.word(static_cast<uint16_t>(1408 + 2 * k), job.data + 2 * k);
         }
         // These four go out in reversed word order.
-        for (const auto& [address, offset] : {std::pair{1440, kDki}, std::pair{1472, kMti}, std::pair{1504, kLti},
-                                              std::pair{1536, kLdi}}) {
+        for (const auto& [address, offset] :
+             {std::pair{1440, kDki}, std::pair{1472, kMti}, std::pair{1504, kLti}, std::pair{1536, kLdi}}) {
             for (uint16_t k = 0; k < 16; ++k) {
                 w.word(static_cast<uint16_t>(address + 2 * (15 - k)), job.data + offset + 2 * k);
             }
@@ -132,8 +132,7 @@ std::optional<std::vector<WalkStep>> buildWalk(const TransferJob& job, bool send
             w.bytes(1202, job.info->counters.data(), 8);
         }
         break;
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
     return w.steps;
 }

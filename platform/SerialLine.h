@@ -40,10 +40,10 @@ int64_t oneByteWriteTimeoutMs(const SerialTimeouts& t);
 
 enum class OpenFailure {
     None,
-    NotFound,    // no such device ("not installed")
-    Occupied,    // held by another program
+    NotFound,         // no such device ("not installed")
+    Occupied,         // held by another program
     PermissionDenied, // the user may not open it (not in the dialout group)
-    Unsupported, // e.g. a baud rate the line cannot do
+    Unsupported,      // e.g. a baud rate the line cannot do
     Other,
 };
 

@@ -166,7 +166,8 @@ bool CommController::StartInfoTransfer(bool sending, platform::MessageTarget& ow
 intptr_t CommController::onFrameMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     if (message == comm::WM_PORT_ERROR) {
-        if (const auto m = controller_.OnPortError(static_cast<uint32_t>(wParam), lParam, "COM" + std::to_string(com_))) {
+        if (const auto m =
+                controller_.OnPortError(static_cast<uint32_t>(wParam), lParam, "COM" + std::to_string(com_))) {
             messages_.show(*m);
         }
         return 0;

@@ -174,8 +174,8 @@ TEST(OperationController, PortErrorMessagesNameTheLinuxCause)
 {
     auto occupied = COperationController::PortErrorMessage(PTERR_OPEN, EBUSY, "COM3");
     ASSERT_TRUE(occupied);
-    EXPECT_EQ(occupied->text, "COM3 is occupied by another programm and unavailable!\nError " +
-                                  std::to_string(EBUSY) + ":\nThe serial device is in use by another program.");
+    EXPECT_EQ(occupied->text, "COM3 is occupied by another programm and unavailable!\nError " + std::to_string(EBUSY) +
+                                  ":\nThe serial device is in use by another program.");
     // Not being in the dialout group is no "occupied" port.
     auto denied = COperationController::PortErrorMessage(PTERR_OPEN, EACCES, "COM1");
     ASSERT_TRUE(denied);

@@ -1,8 +1,8 @@
 #include "FakeBox.h"
 #include "RecordingTarget.h"
 
-#include "comm/PortCodes.h"
 #include "comm/Operation.h"
+#include "comm/PortCodes.h"
 #include "comm/PortThread.h"
 
 #include <gtest/gtest.h>
@@ -118,8 +118,8 @@ TEST_F(PortThread, OccupiedPortIsReported)
     ASSERT_TRUE(worker->Create());
     EXPECT_FALSE(worker->StartJobs(CPortThread::Kind::Send, {fuelJob(CMD_WRITE)}));
     const auto messages = frame.all();
-    const auto error = std::find_if(messages.begin(), messages.end(),
-                                    [](const Message& m) { return m.message == WM_PORT_ERROR; });
+    const auto error =
+        std::find_if(messages.begin(), messages.end(), [](const Message& m) { return m.message == WM_PORT_ERROR; });
     ASSERT_NE(error, messages.end());
     EXPECT_EQ(error->wParam, PTERR_OPEN);
     EXPECT_EQ(error->lParam, EBUSY);
@@ -170,8 +170,8 @@ TEST_F(PortThread, JobListReportsNextJobAndDone)
     info.timeStamp = {1, 2, 3, 4, 5, 6, 7, 8};
     TransferJob stamp{CMD_WRITE, &view, 503, nullptr, nullptr, 0, 0, 8, variant::TimeStamp};
     stamp.info = &info;
-    TransferJob ignition{CMD_WRITE, &view, 503, image.data() + 0x6C0, image.data() + 0x680, 512, 256, 514,
-                         variant::IgnitionMap};
+    TransferJob ignition{CMD_WRITE, &view, 503, image.data() + 0x6C0, image.data() + 0x680,
+                         512,       256,   514, variant::IgnitionMap};
     ASSERT_TRUE(worker->StartJobs(CPortThread::Kind::Send, {stamp, ignition}));
     ASSERT_TRUE(frame.waitFor(PT_WRITE_DONE));
     EXPECT_EQ(frame.params(PT_NEXT_JOB), (std::vector<intptr_t>{503}));
@@ -222,9 +222,7 @@ TEST_F(PortThread, OnlineQueriesAndQueuedWrites)
     ASSERT_TRUE(frame.waitFor(PT_ONLINE_ENDED));
     EXPECT_EQ(box->memory[1024], 38);
     EXPECT_EQ(box->memory[1030], 5);
-    EXPECT_EQ(std::count_if(box->writes.begin(), box->writes.end(),
-                            [](const auto& w) { return w.first == 1024; }),
-              1);
+    EXPECT_EQ(std::count_if(box->writes.begin(), box->writes.end(), [](const auto& w) { return w.first == 1024; }), 1);
     // The live values: command / raw to the online view, command / cell to the maps.
     const auto live = view.params(PT_LIVE_VALUE);
     EXPECT_EQ(live[0], 130 | ((256 + 130) << 16));
@@ -299,9 +297,8 @@ TEST_F(PortThread, EveryPlanEndsAtItsProgressTotal)
 std::size_t portErrors(const RecordingTarget& target, uint32_t code)
 {
     const auto all = target.all();
-    return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), [&](const Message& m) {
-        return m.message == WM_PORT_ERROR && m.wParam == code;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        all.begin(), all.end(), [&](const Message& m) { return m.message == WM_PORT_ERROR && m.wParam == code; }));
 }
 
 // A device that goes away in the middle (a pulled USB adapter) ends the
@@ -314,9 +311,9 @@ TEST_F(PortThread, AVanishedDeviceEndsEachKindOfOperationOnce)
         CPortThread::Kind kind;
         uint8_t command;
     };
-    for (const Case& c : {Case{"send", CPortThread::Kind::Send, CMD_WRITE},
-                          Case{"receive", CPortThread::Kind::Receive, CMD_READ},
-                          Case{"online", CPortThread::Kind::Online, CMD_ONLINE}}) {
+    for (const Case& c :
+         {Case{"send", CPortThread::Kind::Send, CMD_WRITE}, Case{"receive", CPortThread::Kind::Receive, CMD_READ},
+          Case{"online", CPortThread::Kind::Online, CMD_ONLINE}}) {
         SCOPED_TRACE(c.name);
         RecordingTarget events;
         RecordingTarget owner;
@@ -338,13 +335,14 @@ TEST_F(PortThread, AVanishedDeviceEndsEachKindOfOperationOnce)
         EXPECT_EQ(portErrors(events, PTERR_LINE), 1u);
         EXPECT_EQ(portErrors(events, PTERR_PURGE), 0u);
         const auto errors = events.all();
-        const auto lineError = std::find_if(errors.begin(), errors.end(),
-                                            [](const Message& m) { return m.message == WM_PORT_ERROR; });
+        const auto lineError =
+            std::find_if(errors.begin(), errors.end(), [](const Message& m) { return m.message == WM_PORT_ERROR; });
         ASSERT_NE(lineError, errors.end());
         EXPECT_EQ(lineError->lParam, ENODEV);
         EXPECT_EQ(events.count(PT_ABORTED), 1u);
         EXPECT_LE(events.count(PT_WRITE_FAILED) + events.count(PT_READ_FAILED) + events.count(PT_LIVE_FAILED), 1u);
-        EXPECT_LT(fake.calls.load(), 2 * 300 + 10) << "the worker went on using a vanished device"; // a read and a write per byte
+        EXPECT_LT(fake.calls.load(), 2 * 300 + 10)
+            << "the worker went on using a vanished device"; // a read and a write per byte
         EXPECT_FALSE(w.PortOpen());
     }
 }

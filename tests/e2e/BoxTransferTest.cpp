@@ -93,8 +93,8 @@ TEST_F(BoxTransfer, ReceiveAllBringsTheBoxTablesBack)
 
 TEST_F(BoxTransfer, FaultyLineStillEndsWithIdenticalMemory)
 {
-    const std::vector<std::string> faults{"--wrong-echo", "0.004", "--lose-byte", "0.003", "--late-byte", "0.003",
-                                          "--late-ms", "120", "--seed", "7"};
+    const std::vector<std::string> faults{"--wrong-echo", "0.004",     "--lose-byte", "0.003",  "--late-byte",
+                                          "0.003",        "--late-ms", "120",         "--seed", "7"};
     const std::string dump = path("faulty.hex");
     {
         std::vector<std::string> options = faults;
@@ -125,8 +125,8 @@ TEST_F(BoxTransfer, InterruptCancelsWithAClosedPort)
     SimProcess sim({"--baud", "4800"}); // slow enough to interrupt midway
     ASSERT_FALSE(sim.pty().empty());
     const auto started = std::chrono::steady_clock::now();
-    const CommandResult receive = runCommand("timeout --preserve-status -s INT 2 " + std::string(MORVEX_CLI) + " receive --port " + sim.pty() + " " +
-                                   path("never.M60"));
+    const CommandResult receive = runCommand("timeout --preserve-status -s INT 2 " + std::string(MORVEX_CLI) +
+                                             " receive --port " + sim.pty() + " " + path("never.M60"));
     EXPECT_EQ(receive.status, 1);
     EXPECT_NE(receive.out.find("Canceled"), std::string::npos) << receive.out;
     EXPECT_EQ(receive.out.find("Transmission aborted"), std::string::npos);

@@ -209,7 +209,8 @@ public:
 private:
     bool readSome(std::chrono::steady_clock::time_point deadline)
     {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (out_ < 0 || left.count() <= 0) {
             return false;
         }

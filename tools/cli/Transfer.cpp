@@ -64,7 +64,10 @@ private:
 class QueueTarget : public platform::MessageTarget {
 public:
     explicit QueueTarget(MessageQueue& queue) : queue_(queue) {}
-    void post(uint32_t message, uintptr_t wParam, intptr_t lParam) override { queue_.push({this, message, wParam, lParam}); }
+    void post(uint32_t message, uintptr_t wParam, intptr_t lParam) override
+    {
+        queue_.push({this, message, wParam, lParam});
+    }
     intptr_t send(uint32_t, uintptr_t, intptr_t) override { return 0; } // the command line never refuses
 
 private:
@@ -75,13 +78,16 @@ private:
 // stops at its next check and the port is closed properly.
 std::atomic<bool> interrupted{false};
 
-extern "C" void onInterrupt(int) { interrupted = true; }
+extern "C" void onInterrupt(int)
+{
+    interrupted = true;
+}
 
 uint32_t tickMs()
 {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 // One operation from start to end: the worker, its messages and the
@@ -115,14 +121,17 @@ public:
         }
         bool started = worker_->StartJobs(plan.kind, jobs);
         bool done = false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
         bool cancelled = false;
         interrupted = false;
         const auto previous = std::signal(SIGINT, onInterrupt);
         for (;;) {
             const auto now = std::chrono::steady_clock::now();
             const auto tick = now + std::chrono::milliseconds(100);
-            const auto until = !started ? now : op == OperationId::Online && !cancelled ? std::min(deadline, tick) : tick;
+            const auto until = !started                                  ? now
+                               : op == OperationId::Online && !cancelled ? std::min(deadline, tick)
+                                                                         : tick;
             const std::optional<Posted> p = queue_.pop(until);
             if (!p && !started) {
                 break;
