@@ -2,6 +2,7 @@
 
 #include "comm/PortCodes.h"
 #include "comm/PortThread.h"
+#include "platform/MessageQueue.h"
 #include "platform/MessageTarget.h"
 
 #include <condition_variable>
@@ -18,54 +19,9 @@ constexpr auto kStopWait = std::chrono::milliseconds(2000);
 // How long a worker may take to honour a cancel before the runner stops it.
 constexpr auto kCancelGrace = std::chrono::seconds(3);
 
-struct Posted {
-    const void* target;
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
-};
-
-// The worker posts from its thread; the runner takes the messages in
-// order, as the frame's message queue would.
-class MessageQueue {
-public:
-    void push(Posted p)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(p);
-        }
-        ready_.notify_one();
-    }
-    std::optional<Posted> pop(Clock::time_point until)
-    {
-        std::unique_lock lock(mutex_);
-        if (!ready_.wait_until(lock, until, [&] { return !queue_.empty(); })) {
-            return std::nullopt;
-        }
-        Posted p = queue_.front();
-        queue_.pop_front();
-        return p;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<Posted> queue_;
-};
-
-class QueueTarget : public platform::MessageTarget {
-public:
-    explicit QueueTarget(MessageQueue& queue) : queue_(queue) {}
-    void post(uint32_t message, uintptr_t wParam, intptr_t lParam) override
-    {
-        queue_.push({this, message, wParam, lParam});
-    }
-    intptr_t send(uint32_t, uintptr_t, intptr_t) override { return 0; }
-
-private:
-    MessageQueue& queue_;
-};
+using platform::MessageQueue;
+using platform::QueueTarget;
+using Posted = platform::PostedMessage;
 
 uint32_t tickMs()
 {

@@ -6,6 +6,7 @@
 #include "comm/PortThread.h"
 #include "document/DataFile.h"
 #include "platform/Encoding.h"
+#include "platform/MessageQueue.h"
 #include "platform/MessageTarget.h"
 #include "platform/NumberFormat.h"
 #include "platform/OleDate.h"
@@ -25,54 +26,9 @@ namespace {
 
 using namespace morvex::comm;
 
-struct Posted {
-    const void* target;
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
-};
-
-// The worker posts from its thread; the command's main loop takes the
-// messages in order, as a window's message queue would.
-class MessageQueue {
-public:
-    void push(Posted p)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(p);
-        }
-        ready_.notify_one();
-    }
-    std::optional<Posted> pop(std::chrono::steady_clock::time_point until)
-    {
-        std::unique_lock lock(mutex_);
-        if (!ready_.wait_until(lock, until, [&] { return !queue_.empty(); })) {
-            return std::nullopt;
-        }
-        Posted p = queue_.front();
-        queue_.pop_front();
-        return p;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<Posted> queue_;
-};
-
-class QueueTarget : public platform::MessageTarget {
-public:
-    explicit QueueTarget(MessageQueue& queue) : queue_(queue) {}
-    void post(uint32_t message, uintptr_t wParam, intptr_t lParam) override
-    {
-        queue_.push({this, message, wParam, lParam});
-    }
-    intptr_t send(uint32_t, uintptr_t, intptr_t) override { return 0; } // the command line never refuses
-
-private:
-    MessageQueue& queue_;
-};
+using platform::MessageQueue;
+using platform::QueueTarget;
+using Posted = platform::PostedMessage;
 
 // Ctrl+C cancels the transfer the way Esc does in the editor: the worker
 // stops at its next check and the port is closed properly.
