@@ -7,6 +7,7 @@
 // and `first_start_wm_tests` through with-window-manager.sh on a 1280 x 1024
 // display that openbox manages, which maximises the window as a desktop does.
 #include "ProgramFolder.h"
+#include "SilentLine.h"
 #include "document/BoxLayout.h"
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
@@ -41,6 +42,7 @@
 using namespace morvex::shell;
 using morvex::grid::CCellID;
 using testing_support::ScratchProgramFolder;
+using testing_support::SilentLine;
 
 namespace {
 
@@ -57,24 +59,6 @@ bool windowManagerRuns()
     return windowManager() == QStringLiteral("openbox");
 }
 
-// A line on which the box never answers: online mode runs without a box.
-class SilentLine : public platform::SerialLine {
-public:
-    bool open(const std::string&, const platform::SerialSettings&, const platform::SerialTimeouts&,
-              platform::OpenFailure&, std::error_code&) override
-    {
-        open_ = true;
-        return true;
-    }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    platform::IoStatus writeByte(uint8_t, std::error_code&) override { return platform::IoStatus::Ok; }
-    platform::IoStatus readByte(uint8_t&, std::error_code&) override { return platform::IoStatus::TimedOut; }
-    bool purge(std::error_code&) override { return true; }
-
-private:
-    bool open_ = false;
-};
 
 #ifdef MORVEX_HAVE_XCB
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
