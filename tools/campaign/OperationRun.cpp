@@ -3,11 +3,7 @@
 #include "comm/PortCodes.h"
 #include "comm/PortThread.h"
 #include "platform/MessageQueue.h"
-#include "platform/MessageTarget.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 
 namespace campaign {
 namespace {

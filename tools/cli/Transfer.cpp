@@ -7,19 +7,15 @@
 #include "document/DataFile.h"
 #include "platform/Encoding.h"
 #include "platform/MessageQueue.h"
-#include "platform/MessageTarget.h"
 #include "platform/NumberFormat.h"
 #include "platform/OleDate.h"
 #include "platform/PortNumbering.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstring>
-#include <deque>
 #include <iostream>
-#include <mutex>
 
 namespace cli {
 namespace {
