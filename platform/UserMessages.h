@@ -24,6 +24,9 @@ class UserMessages {
 public:
     virtual ~UserMessages() = default;
     virtual UserAnswer show(const UserMessage& message) = 0;
+    // A beep without a box: a limit hit where a modal box must not appear
+    // (the grid is stepped while the box is being polled).
+    virtual void beep() {}
 };
 
 } // namespace platform

@@ -5,7 +5,7 @@
 #include "platform/PortNumbering.h"
 #include "platform/SerialLine.h"
 #include "shell/OperationHost.h"
-#include "shell/QueuedMessageTarget.h"
+#include "platform/QueuedMessageTarget.h"
 
 #include <QObject>
 #include <QString>
@@ -104,7 +104,7 @@ private:
     platform::SerialSettings settings_;
     platform::SerialTimeouts timeouts_;
 
-    QueuedMessageTarget frameTarget_;
+    platform::QueuedMessageTarget frameTarget_;
     std::unique_ptr<comm::CPortThread> worker_;
     // Workers that did not end within the stop wait: kept until they have.
     std::vector<std::unique_ptr<comm::CPortThread>> stopping_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/QueuedMessageTarget.h"
+#include "platform/QueuedMessageTarget.h"
 
 #include <QDialog>
 #include <QString>
@@ -69,7 +69,7 @@ private:
 
     bool sending_;
     OperationHost& host_;
-    QueuedMessageTarget target_;
+    platform::QueuedMessageTarget target_;
     QLabel* status_;
     QProgressBar* progress_;
     QPushButton* cancel_;

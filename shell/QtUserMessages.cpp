@@ -43,4 +43,9 @@ platform::UserAnswer QtUserMessages::show(const platform::UserMessage& message)
     }
 }
 
+void QtUserMessages::beep()
+{
+    QApplication::beep();
+}
+
 } // namespace morvex::shell

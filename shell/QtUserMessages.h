@@ -11,6 +11,7 @@ class QtUserMessages : public platform::UserMessages {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     platform::UserAnswer show(const platform::UserMessage& message) override;
+    void beep() override;
 
 private:
     QWidget* parent_ = nullptr;

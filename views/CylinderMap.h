@@ -14,6 +14,10 @@ namespace morvex::views {
 inline constexpr int kMapRows = 32;
 inline constexpr int kMapColumns = 16;
 inline constexpr int kMapSize = kMapRows * kMapColumns;
+// The box holds only the lower half of each map: grid rows 17..32, map
+// positions 256..511.
+inline constexpr int kFirstShownRow = 17;
+inline constexpr int kHalfMap = kMapSize / 2;
 
 inline constexpr int positionOf(int row, int column)
 {
@@ -41,7 +45,7 @@ void computeRightPercent(std::span<const uint8_t> left, std::span<const uint8_t>
                          int count);
 
 // The three grids of a cylinder view.
-enum class CylinderGrid : int { Left = 1211, Percent = 1212, Right = 1213 };
+enum class CylinderGrid : int { Left, Percent, Right };
 
 // What a map cell edit asks of the grid and the view.
 struct CellEditResult {

@@ -11,6 +11,8 @@ class CFuelmapView : public CZamoCylinderView {
     Q_OBJECT
 public:
     static constexpr int kLambdaCorrectionCommand = 32916;
+    // The command byte of the fuel map's change reports.
+    static constexpr uint8_t kUpdateCommand = 140;
 
     explicit CFuelmapView(const ViewContext& context, QWidget* parent = nullptr);
 
@@ -19,7 +21,6 @@ public:
     void ComputeRightPercent(int count) override;
     void SetGridLabels(int id) override;
     int ApplyCellEdit(int row, int column) override;
-    int GridNotify(int code, int row, int column) override;
 
     bool LambdaCorrection() const;
     // Command 32916: switches the presentation to `on`.
@@ -30,9 +31,6 @@ public:
 protected:
     uint16_t LineAddress(bool leftTable, int position) const override;
     int PositionOfStep(int step) const override;
-
-private:
-    void WriteHeaders();
 };
 
 } // namespace morvex::views

@@ -7,11 +7,15 @@
 #include "grid/ValueGridCtrl.h"
 #include "platform/Encoding.h"
 #include "platform/MessageTarget.h"
+#include "platform/NumberFormat.h"
 #include "platform/UserMessages.h"
 #include "views/PartnerChart.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QTabBar>
+
+#include <cmath>
 
 namespace morvex::views {
 namespace {
@@ -25,21 +29,10 @@ constexpr ColorRef kReading = 0x00FF00;
 constexpr ColorRef kRead = 0x008000;
 constexpr ColorRef kError = 0x0000FF;
 
-QString label(const ViewContext& c, GridLabel g)
-{
-    return QString::fromStdString(platform::cp1252ToUtf8(c.labels->grid(g)));
-}
-
-QString axis(const ViewContext& c, Channel ch)
-{
-    return QString::fromStdString(platform::cp1252ToUtf8(c.labels->label(ch))) + QStringLiteral(" ") +
-           QString::fromStdString(platform::cp1252ToUtf8(c.labels->unit(ch)));
-}
-
 } // namespace
 
-CZamoCylinderView::CZamoCylinderView(const ViewContext& context, QWidget* parent)
-    : CZamoGridView(context, parent), tabs_(new QTabBar(this)),
+CZamoCylinderView::CZamoCylinderView(const ViewContext& context, GridFlavour flavour, Tabs tabs, QWidget* parent)
+    : CZamoGridView(context, flavour, parent), tabs_(tabs == Tabs::Shown ? new QTabBar(this) : nullptr),
       portTarget_(
           [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
               if (message == comm::WM_PORT_NOTIFY) {
@@ -49,44 +42,90 @@ CZamoCylinderView::CZamoCylinderView(const ViewContext& context, QWidget* parent
           },
           this)
 {
-    tabs_->addTab(label(context_, GridLabel::CylinderLeft));
-    tabs_->addTab(label(context_, GridLabel::CylinderRightPercent));
-    tabs_->addTab(label(context_, GridLabel::CylinderRightA));
+    if (tabs_ == nullptr) {
+        return;
+    }
+    tabs_->addTab(GridLabelText(GridLabel::CylinderLeft));
+    tabs_->addTab(GridLabelText(GridLabel::CylinderRightPercent));
+    tabs_->addTab(GridLabelText(GridLabel::CylinderRightA));
     tabs_->setFocusPolicy(Qt::NoFocus);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0) {
-            SwitchGrid(1211 + index);
+            SwitchGrid(gridOfTab(index));
         }
     });
-    grid_->SetItemText(0, 0, label(context_, GridLabel::CylinderLeftShort));
+    grid_->SetItemText(0, 0, GridLabelText(GridLabel::CylinderLeftShort));
     if (auto* corner = dynamic_cast<grid::CGridCelll250*>(grid_->GetCell(0, 0))) {
         corner->SetSample(QStringLiteral("88.888"));
     }
-    SetGridLabels(1211);
+    SetGridLabels(kGridLeft);
 }
 
 CZamoCylinderView::~CZamoCylinderView() = default;
 
 int CZamoCylinderView::TabCount() const
 {
-    return tabs_->count();
+    return tabs_ != nullptr ? tabs_->count() : 1;
+}
+
+void CZamoCylinderView::SelectTab(int id)
+{
+    if (tabs_ != nullptr) {
+        const QSignalBlocker block(tabs_);
+        tabs_->setCurrentIndex(tabOfGrid(id));
+    }
+}
+
+void CZamoCylinderView::ShowLowerHalfOnly()
+{
+    lowerHalfOnly_ = true;
+    grid_->SetFixedRowCount(kFirstShownRow);
+    for (int row = 1; row < kFirstShownRow; ++row) {
+        grid_->SetRowHeight(row, 0);
+    }
+    grid_->SetSelectedRange(kFirstShownRow, 1, kFirstShownRow, 1);
+    grid_->SetFocusCell(kFirstShownRow, 1);
+    rememberedFocus_ = {kFirstShownRow, 1};
+    rememberedSelection_ = {kFirstShownRow, 1, kFirstShownRow, 1};
+}
+
+void CZamoCylinderView::WriteStandardHeaders()
+{
+    if (context_.doc == nullptr) {
+        return;
+    }
+    const QLocale locale;
+    for (int row = 1; row <= kMapRows; ++row) {
+        const std::string& text = context_.doc->IndexText(IndexTable::DZI, kMapRows - row);
+        grid_->SetItemText(row, 0, locale.toString(std::round(platform::parseDouble(text)), 'f', 0));
+    }
+    for (int column = 1; column <= kMapColumns; ++column) {
+        grid_->SetItemText(
+            0, column,
+            QString::fromStdString(platform::cp1252ToUtf8(context_.doc->IndexText(IndexTable::DKI, column - 1))));
+    }
+}
+
+bool CZamoCylinderView::CanEditCell(int row, int) const
+{
+    // The hidden upper half is never changed: a live cell there (a box
+    // reporting a revolutions index above 15) must not step it.
+    return !lowerHalfOnly_ || row >= kFirstShownRow;
 }
 
 void CZamoCylinderView::SetGridLabels(int id)
 {
     GridLabel name = GridLabel::CylinderLeft;
     GridLabel corner = GridLabel::CylinderLeftShort;
-    if (id == 1212) {
+    if (id == kGridPercent) {
         name = GridLabel::CylinderRightPercent;
         corner = GridLabel::CylinderRightPercentShort;
-    } else if (id == 1213) {
+    } else if (id == kGridRight) {
         name = GridLabel::CylinderRightA;
         corner = GridLabel::CylinderRightAShort;
     }
-    const QString grid = label(context_, name);
-    SetCaptions(grid + QStringLiteral(": ") + axis(context_, Channel::ThrottlePosition),
-                grid + QStringLiteral(": ") + axis(context_, Channel::Revolutions));
-    grid_->SetItemText(0, 0, label(context_, corner));
+    SetAxisCaptions(GridLabelText(name));
+    grid_->SetItemText(0, 0, GridLabelText(corner));
     grid_->RedrawCell(0, 0);
 }
 
@@ -105,7 +144,10 @@ void CZamoCylinderView::RebuildChart()
 
 void CZamoCylinderView::LoadGrid(int id)
 {
-    uint8_t* table = id == 1211 ? left_ : id == 1212 ? percent_.data() : id == 1213 ? right_ : nullptr;
+    uint8_t* table = id == kGridLeft      ? left_
+                     : id == kGridPercent ? percent_.data()
+                     : id == kGridRight   ? right_
+                                          : nullptr;
     // Without a chart there is nothing to draw it for yet; the grid still
     // shows the table.
     if (table == nullptr) {
@@ -131,7 +173,7 @@ void CZamoCylinderView::ComputeRightPercent(int count)
 
 void CZamoCylinderView::SwitchGrid(int id)
 {
-    if (id == activeGrid_ || id < 1211 || id > 1210 + TabCount()) {
+    if (id == activeGrid_ || id < kFirstGrid || id >= kFirstGrid + TabCount()) {
         return;
     }
     if (grid_->IsEditing()) {
@@ -140,8 +182,7 @@ void CZamoCylinderView::SwitchGrid(int id)
     LoadGrid(id);
     SetGridLabels(id);
     activeGrid_ = id;
-    const QSignalBlocker block(tabs_);
-    tabs_->setCurrentIndex(id - 1211);
+    SelectTab(id);
 }
 
 void CZamoCylinderView::NextGrid()
@@ -149,7 +190,7 @@ void CZamoCylinderView::NextGrid()
     if (!CanSwitchGrid()) {
         return;
     }
-    const int id = activeGrid_ + 1 <= 1210 + TabCount() ? activeGrid_ + 1 : 1211;
+    const int id = activeGrid_ + 1 < kFirstGrid + TabCount() ? activeGrid_ + 1 : kFirstGrid;
     SwitchGrid(id);
 }
 
@@ -158,14 +199,24 @@ void CZamoCylinderView::PreviousGrid()
     if (!CanSwitchGrid()) {
         return;
     }
-    const int id = activeGrid_ == 1211 ? 1210 + TabCount() : activeGrid_ - 1;
+    const int id = activeGrid_ == kFirstGrid ? kFirstGrid + TabCount() - 1 : activeGrid_ - 1;
     SwitchGrid(id);
+}
+
+bool CZamoCylinderView::IsSingleCellEdit() const
+{
+    // Bulk edits (fill, paste, a selection) limit silently.
+    return grid_->GetSelectedCount() <= 1 && !grid_->IsPasteInProgress();
 }
 
 void CZamoCylinderView::ShowLimitMessage(const std::string& text)
 {
-    // Bulk edits (fill, paste, a selection) limit silently.
-    if (grid_->GetSelectedCount() > 1 || grid_->IsPasteInProgress() || context_.messages == nullptr) {
+    if (!IsSingleCellEdit() || context_.messages == nullptr) {
+        return;
+    }
+    // A modal box would stall the window while the box is being polled.
+    if (grid_->IsLockedStepping()) {
+        context_.messages->beep();
         return;
     }
     platform::UserMessage m;
@@ -199,7 +250,7 @@ int CZamoCylinderView::ApplyCellEdit(int row, int column)
     }
     const int p = positionOf(row, column);
     const std::string typed = grid_->GetItemText(row, column).toStdString();
-    const CellEditResult r = applyCoupledEdit(static_cast<CylinderGrid>(activeGrid_), typed, left_[p], right_[p],
+    const CellEditResult r = applyCoupledEdit(static_cast<CylinderGrid>(tabOfGrid(activeGrid_)), typed, left_[p], right_[p],
                                               percent_[static_cast<std::size_t>(p)]);
     return Finish(row, column, r);
 }
@@ -236,6 +287,7 @@ int CZamoCylinderView::ApplyCellEditAndReport(int row, int column)
 int CZamoCylinderView::GridNotify(int code, int row, int column)
 {
     switch (code) {
+    case grid::GRID_NOTIFY_BEGIN_EDIT: return CanEditCell(row, column) ? 0 : -1;
     case grid::GRID_NOTIFY_END_EDIT: return ApplyCellEdit(row, column);
     case grid::GRID_NOTIFY_LOCKED_STEP: return ApplyCellEditAndReport(row, column);
     default: return CZamoGridView::GridNotify(code, row, column);
@@ -393,8 +445,8 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         } else {
             paint(grid::kColorDefault, grid::kColorDefault);
         }
-        if ((leftPosition && activeGrid_ == 1211 && left_ != nullptr) ||
-            (!leftPosition && activeGrid_ == 1213 && right_ != nullptr)) {
+        if ((leftPosition && activeGrid_ == kGridLeft && left_ != nullptr) ||
+            (!leftPosition && activeGrid_ == kGridRight && right_ != nullptr)) {
             grid_->SetItemText(row, column, QString::number((leftPosition ? left_ : right_)[p]));
         }
         grid_->RedrawCell(row, column);
@@ -469,12 +521,19 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
 
 QSize CZamoCylinderView::GetIdealSize() const
 {
+    if (tabs_ == nullptr) {
+        return CZamoGridView::GetIdealSize();
+    }
     const int c = CaptionHeight();
     return {grid_->GetVirtualWidth() + c + 4, grid_->GetVirtualHeight() + tabs_->sizeHint().height() + c + 4};
 }
 
 void CZamoCylinderView::LayoutChildren(int w, int h)
 {
+    if (tabs_ == nullptr) {
+        CZamoGridView::LayoutChildren(w, h);
+        return;
+    }
     const int t = tabs_->sizeHint().height();
     const int c = CaptionHeight();
     tabs_->setGeometry(0, 0, w, t);

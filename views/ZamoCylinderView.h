@@ -1,7 +1,7 @@
 #pragma once
 
 #include "grid/GridDefs.h"
-#include "shell/QueuedMessageTarget.h"
+#include "platform/QueuedMessageTarget.h"
 #include "views/CylinderMap.h"
 #include "views/ZamoGridView.h"
 
@@ -15,18 +15,23 @@ namespace morvex::views {
 // A 32 x 16 map of both cylinders on three tabs: left cylinder, right
 // cylinder in per cent of the left, right cylinder. Edits of one grid keep
 // the other two in step; while online the grid is locked, shows the live
-// cell and reports every changed byte to the frame.
+// cell and reports every changed byte to the frame. Subclasses choose the
+// grid flavour and whether there are tabs at all.
 class CZamoCylinderView : public CZamoGridView {
     Q_OBJECT
 public:
-    explicit CZamoCylinderView(const ViewContext& context, QWidget* parent = nullptr);
+    enum class Tabs { Shown, None };
+
+    explicit CZamoCylinderView(const ViewContext& context, GridFlavour flavour = GridFlavour::Value,
+                               Tabs tabs = Tabs::Shown, QWidget* parent = nullptr);
     ~CZamoCylinderView() override;
 
     // Where the port worker's reports for this view's jobs go.
     platform::MessageTarget& PortTarget() { return portTarget_; }
 
     int ActiveGrid() const { return activeGrid_; }
-    QTabBar& Tabs() { return *tabs_; }
+    // The tab bar; null in a view without tabs.
+    QTabBar* TabBar() const { return tabs_; }
     std::array<uint8_t, kMapSize>& PercentTable() { return percent_; }
     uint8_t* LeftTable() const { return left_; }
     uint8_t* RightTable() const { return right_; }
@@ -45,6 +50,8 @@ public:
     virtual void ComputeRightPercent(int count);
     virtual void OnBoxEvent(uint32_t code, intptr_t lParam);
     virtual void SetCellValue(int position, int value);
+    // GRID_NOTIFY_BEGIN_EDIT: false keeps the cell as it is.
+    virtual bool CanEditCell(int row, int column) const;
 
     bool CanFillMeanValues(bool down) const;
     void FillMeanValues(bool down);
@@ -65,20 +72,31 @@ protected:
     virtual int PositionOfStep(int step) const { return step; }
     uint8_t UpdateCommand() const { return updateCommand_; }
     void SetUpdateCommand(uint8_t command) { updateCommand_ = command; }
-    // Shows a coupling message for single-cell edits only.
+    // Shows a limit message for single-cell edits only; while the grid is
+    // stepped online only a beep, never a modal box.
     void ShowLimitMessage(const std::string& text);
+    bool IsSingleCellEdit() const;
+    // Only the lower half of the map (grid rows 17..32) is shown: rows
+    // 1..16 are fixed with height 0 and never edited.
+    void ShowLowerHalfOnly();
+    bool LowerHalfOnly() const { return lowerHalfOnly_; }
+    // Row headers: revolutions axis texts 31..0 through the user's number
+    // format; column headers: throttle axis texts 0..15.
+    void WriteStandardHeaders();
     // Applies a result's text to the cell (answer -3).
     int Finish(int row, int column, const CellEditResult& result);
     void ReportChange(bool leftTable, int position, uint8_t before, uint8_t after);
     void BindTables(uint8_t* left, uint8_t* right);
     int TabCount() const;
+    // Selects the tab of grid `id` without switching (no signal).
+    void SelectTab(int id);
     void LayoutChildren(int width, int height) override;
     void RebuildChart();
     void ResetCellColours();
     void ForgetLiveCell();
 
     QTabBar* tabs_;
-    int activeGrid_ = 1211;
+    int activeGrid_ = kGridLeft;
     uint8_t* left_ = nullptr;
     uint8_t* right_ = nullptr;
     std::array<uint8_t, kMapSize> percent_{};
@@ -89,7 +107,8 @@ protected:
     bool blink_ = false;
 
 private:
-    shell::QueuedMessageTarget portTarget_;
+    bool lowerHalfOnly_ = false;
+    platform::QueuedMessageTarget portTarget_;
     uint8_t updateCommand_ = 255;
 };
 

@@ -2,6 +2,7 @@
 
 #include "grid/GridCellTypes.h"
 #include "grid/ValueGridCtrl.h"
+#include "platform/Encoding.h"
 #include "views/PartnerChart.h"
 
 #include <QApplication>
@@ -32,11 +33,31 @@ void CLBToRTStatic::paintEvent(QPaintEvent*)
     p.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, text_);
 }
 
-CZamoGridView::CZamoGridView(const ViewContext& context, QWidget* parent)
-    : QWidget(parent), context_(context), grid_(new grid::CValueGridCtrl(this)), rowCaption_(new CLBToRTStatic(this)),
+namespace {
+
+grid::CValueGridCtrl* createGrid(GridFlavour flavour, QWidget* parent)
+{
+    switch (flavour) {
+    case GridFlavour::Function: return new grid::CFunctionGridCtrl(parent);
+    case GridFlavour::Index: return new grid::CIndexGridCtrl(parent);
+    case GridFlavour::Recording: return new grid::CRecordingGridCtrl(parent);
+    case GridFlavour::Value: break;
+    }
+    return new grid::CValueGridCtrl(parent);
+}
+
+QString fromLabels(const std::string& text)
+{
+    return QString::fromStdString(platform::cp1252ToUtf8(text));
+}
+
+} // namespace
+
+CZamoGridView::CZamoGridView(const ViewContext& context, GridFlavour flavour, QWidget* parent)
+    : QWidget(parent), context_(context), grid_(createGrid(flavour, this)), rowCaption_(new CLBToRTStatic(this)),
       columnCaption_(new QLabel(this))
 {
-    grid_->SetControlId(1211);
+    grid_->SetControlId(kGridControlId);
     grid_->SetNotifyTarget(this);
     grid_->SetDefaultCellType<grid::CGridCelll250>();
     grid_->GetDefaultCell(false, false)->SetFormat(grid::kFormatRight);
@@ -74,6 +95,26 @@ void CZamoGridView::SetCaptions(const QString& column, const QString& row)
 {
     columnCaption_->setText(column);
     rowCaption_->setText(row);
+}
+
+QString CZamoGridView::GridLabelText(GridLabel label) const
+{
+    return context_.labels != nullptr ? fromLabels(context_.labels->grid(label)) : QString();
+}
+
+QString CZamoGridView::AxisText(Channel channel) const
+{
+    if (context_.labels == nullptr) {
+        return {};
+    }
+    return fromLabels(context_.labels->label(channel)) + QStringLiteral(" ") +
+           fromLabels(context_.labels->unit(channel));
+}
+
+void CZamoGridView::SetAxisCaptions(const QString& gridName)
+{
+    SetCaptions(gridName + QStringLiteral(": ") + AxisText(Channel::ThrottlePosition),
+                gridName + QStringLiteral(": ") + AxisText(Channel::Revolutions));
 }
 
 int CZamoGridView::GridNotify(int code, int row, int column)

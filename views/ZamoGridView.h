@@ -1,6 +1,8 @@
 #pragma once
 
+#include "document/Labels.h"
 #include "grid/GridDefs.h"
+#include "views/GridIds.h"
 #include "views/ViewContext.h"
 
 #include <QWidget>
@@ -37,13 +39,14 @@ inline constexpr int kHintAll = 0;
 inline constexpr int kHintHeaders = 1;
 inline constexpr int kHintTables = 2;
 
-// A table view: one value grid with a caption above (the column axis) and
-// one left of it (the row axis), the shared grid font, and Ctrl+arrow keys
-// for the partner chart.
+// A table view: one grid of the view's flavour with a caption above (the
+// column axis) and one left of it (the row axis), the shared grid font, and
+// Ctrl+arrow keys for the partner chart.
 class CZamoGridView : public QWidget, public grid::GridNotifyTarget {
     Q_OBJECT
 public:
-    explicit CZamoGridView(const ViewContext& context, QWidget* parent = nullptr);
+    explicit CZamoGridView(const ViewContext& context, GridFlavour flavour = GridFlavour::Value,
+                           QWidget* parent = nullptr);
     ~CZamoGridView() override;
 
     grid::CValueGridCtrl& Grid() { return *grid_; }
@@ -73,6 +76,12 @@ signals:
 
 protected:
     void SetCaptions(const QString& column, const QString& row);
+    // "<grid>: <axis label> <axis unit>" above (throttle) and left of the
+    // grid (revolutions).
+    void SetAxisCaptions(const QString& gridName);
+    // Texts of the labels file, shown as UTF-8.
+    QString GridLabelText(GridLabel label) const;
+    QString AxisText(Channel channel) const;
     // The width the pane should give this view (ideal width plus a scroll
     // bar when the height does not fit).
     int AdjustedWidth() const;

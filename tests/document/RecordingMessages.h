@@ -21,10 +21,12 @@ public:
         answers.pop_front();
         return a;
     }
+    void beep() override { ++beeps; }
 
     std::vector<platform::UserMessage> shown;
     std::deque<platform::UserAnswer> answers;
     platform::UserAnswer whenEmpty = platform::UserAnswer::Ok;
+    int beeps = 0;
 };
 
 } // namespace morvex::test

@@ -1,12 +1,6 @@
 #include "views/FuelmapView.h"
-#include "comm/PortCodes.h"
-#include "document/AppCore.h"
+#include "ViewHarness.h"
 #include "document/BoxLayout.h"
-#include "document/MorvexDoc.h"
-#include "grid/ValueGridCtrl.h"
-#include "platform/MessageTarget.h"
-#include "platform/UserMessages.h"
-#include "tests/document/RecordingMessages.h"
 
 #include <QTabBar>
 #include <QTest>
@@ -20,43 +14,12 @@ using namespace morvex::views;
 
 namespace {
 
-// The frame as a view reports to it: every changed byte.
-class RecordedFrame : public platform::MessageTarget {
-public:
-    struct Change {
-        int command;
-        int lineAddress;
-        int newValue;
-        int oldValue;
-    };
-    void post(uint32_t, uintptr_t, intptr_t) override {}
-    intptr_t send(uint32_t message, uintptr_t w, intptr_t l) override
-    {
-        if (message == comm::WM_BOX_VALUE_CHANGED) {
-            changes.push_back({static_cast<int>(w & 0xFF), static_cast<int>(w >> 16), static_cast<int>(l & 0xFFFF),
-                               static_cast<int>((l >> 16) & 0xFFFF)});
-        }
-        return 0;
-    }
-    std::vector<Change> changes;
-};
-
 // A fuel map view on a new document of the built installation.
-struct Fixture {
-    explicit Fixture(bool lambdaCorrection)
+struct Fixture : test::ViewHarness {
+    explicit Fixture(bool lambdaCorrectionMode)
     {
-        std::string message;
-        started = core.Start(MORVEX_PROGRAM_DIR, "en", message);
-        doc = std::make_unique<CMorvexDoc>(core.adapt(), core.limits(), core.info());
-        doc->OnNewDocument();
-        flag = lambdaCorrection ? 1 : 0;
-        ViewContext c;
-        c.doc = doc.get();
-        c.labels = &core.labels();
-        c.frame = &frame;
-        c.messages = &messages;
-        c.useRightCylinderForLambdaCorrection = &flag;
-        view = std::make_unique<CFuelmapView>(c);
+        lambdaCorrection = lambdaCorrectionMode ? 1 : 0;
+        view = std::make_unique<CFuelmapView>(context);
         view->resize(700, 500);
         view->OnUpdate(kHintAll);
         view->show();
@@ -64,25 +27,9 @@ struct Fixture {
     uint8_t* left() { return doc->GetBoxData(box::TAB_DDD_LINKS); }
     uint8_t* right() { return doc->GetBoxData(box::TAB_DDD_RECHTS); }
     grid::CValueGridCtrl& grid() { return view->Grid(); }
-    // Types `text` over the cell and ends with Enter, as the user does: the
-    // first digit opens the editor with that digit.
-    void type(int row, int column, const char* text)
-    {
-        grid().SetSelectedRange(row, column, row, column);
-        grid().SetFocusCell(row, column);
-        const QString t = QString::fromLatin1(text);
-        QTest::keyClicks(&grid(), t.left(1));
-        QTest::keyClicks(grid().GetEditWnd(), t.mid(1));
-        QTest::keyClick(grid().GetEditWnd(), Qt::Key_Return);
-    }
+    void type(int row, int column, const char* text) { test::typeInto(grid(), row, column, QString::fromLatin1(text)); }
     QString cell(int row, int column) { return grid().GetItemText(row, column); }
 
-    CAppCore core;
-    bool started = false;
-    std::unique_ptr<CMorvexDoc> doc;
-    int flag = 0;
-    morvex::test::RecordingMessages messages;
-    RecordedFrame frame;
     std::unique_ptr<CFuelmapView> view;
 };
 
@@ -147,10 +94,10 @@ private slots:
     void tabsWrapBothWays()
     {
         Fixture f(false);
-        QCOMPARE(f.view->Tabs().count(), 3);
+        QCOMPARE(f.view->TabBar()->count(), 3);
         f.view->PreviousGrid();
         QCOMPARE(f.view->ActiveGrid(), 1213);
-        QCOMPARE(f.view->Tabs().currentIndex(), 2);
+        QCOMPARE(f.view->TabBar()->currentIndex(), 2);
         QVERIFY(f.view->RowCaption().startsWith(QStringLiteral("Right cylinder: ")));
         f.view->NextGrid();
         QCOMPARE(f.view->ActiveGrid(), 1211);
@@ -186,11 +133,11 @@ private slots:
         f.view->OnUpdate(kHintTables);
         f.view->SwitchGrid(1213);
         f.view->SetLambdaCorrection(true);
-        QCOMPARE(f.flag, 1);
-        QCOMPARE(f.view->Tabs().count(), 2);
-        QCOMPARE(f.view->Tabs().currentIndex(), 0);
+        QCOMPARE(f.lambdaCorrection, 1);
+        QCOMPARE(f.view->TabBar()->count(), 2);
+        QCOMPARE(f.view->TabBar()->currentIndex(), 0);
         QCOMPARE(f.view->ActiveGrid(), 1211);
-        QCOMPARE(f.view->Tabs().tabText(1), QStringLiteral("Lambda Correction"));
+        QCOMPARE(f.view->TabBar()->tabText(1), QStringLiteral("Lambda Correction"));
         f.type(kRow, 1, "250");
         QCOMPARE(f.left()[kPos], 250);
         QCOMPARE(f.right()[kPos], 120);
@@ -201,8 +148,8 @@ private slots:
         QCOMPARE(f.view->ActiveGrid(), 1211); // two tabs wrap
 
         f.view->SetLambdaCorrection(false);
-        QCOMPARE(f.view->Tabs().count(), 3);
-        QCOMPARE(f.view->Tabs().tabText(1), QStringLiteral("Right cylinder %"));
+        QCOMPARE(f.view->TabBar()->count(), 3);
+        QCOMPARE(f.view->TabBar()->tabText(1), QStringLiteral("Right cylinder %"));
         QCOMPARE(f.view->PercentTable()[kPos], 48);
 
         // Not while online.
@@ -245,6 +192,25 @@ private slots:
         f.view->OnBoxEvent(comm::PT_ONLINE_ENDED, 0);
         QVERIFY(f.grid().IsEditable());
         QVERIFY(f.view->CanToggleLambdaCorrection());
+    }
+
+    void limitHitOnlineBeepsWithoutAModalBox()
+    {
+        Fixture f(false);
+        const int p = positionOf(32, 16);
+        f.left()[p] = 200;
+        f.right()[p] = 250;
+        f.view->OnUpdate(kHintTables);
+        f.view->NextGrid();
+        QCOMPARE(f.grid().GetItemText(32, 16), QStringLiteral("125"));
+        f.view->OnBoxEvent(comm::PT_ONLINE_STARTED, 0);
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 130 | (0 << 16));
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 131 | (0 << 16));
+        QTest::keyClick(&f.grid(), Qt::Key_Plus, Qt::KeypadModifier);
+        QVERIFY(f.messages.shown.empty());
+        QCOMPARE(f.messages.beeps, 1);
+        QCOMPARE(f.view->PercentTable()[static_cast<std::size_t>(p)], 125);
+        QCOMPARE(f.right()[p], 250);
     }
 
     void transferProgressFollowsTheShownHalf()

@@ -1,10 +1,10 @@
-#include "shell/QueuedMessageTarget.h"
+#include "platform/QueuedMessageTarget.h"
 
 #include <QMetaObject>
 
 #include <utility>
 
-namespace morvex::shell {
+namespace platform {
 
 QueuedMessageTarget::QueuedMessageTarget(Handler handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler))
@@ -24,4 +24,4 @@ intptr_t QueuedMessageTarget::send(uint32_t message, uintptr_t wParam, intptr_t 
     return handler_(message, wParam, lParam);
 }
 
-} // namespace morvex::shell
+} // namespace platform

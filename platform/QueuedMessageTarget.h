@@ -6,7 +6,7 @@
 
 #include <functional>
 
-namespace morvex::shell {
+namespace platform {
 
 // A window's message queue for the port worker: post() may come from any
 // thread and is delivered in order on the thread that owns this object (the
@@ -25,4 +25,4 @@ private:
     Handler handler_;
 };
 
-} // namespace morvex::shell
+} // namespace platform
