@@ -78,8 +78,8 @@ public:
 
     bool started() const { return pid_ > 0; }
 
-    // The first line of stdout, within `timeout`.
-    std::string firstLine(std::chrono::milliseconds timeout)
+    // The next line of stdout, within `timeout` (empty if none came).
+    std::string readLine(std::chrono::milliseconds timeout)
     {
         std::string line;
         const auto end = std::chrono::steady_clock::now() + timeout;
@@ -112,6 +112,15 @@ public:
         }
         return text;
     }
+
+    bool writeLine(const std::string& line)
+    {
+        const std::string bytes = line + '\n';
+        return ::write(stdin_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+
+    // A control command and its answer line.
+    std::string command(const std::string& line) { return writeLine(line) ? readLine(5s) : std::string(); }
 
     void closeStdin()
     {
@@ -232,7 +241,7 @@ private:
 
 std::string slavePath(SimProcess& sim)
 {
-    const std::string line = sim.firstLine(10s);
+    const std::string line = sim.readLine(10s);
     if (line.rfind("PTY /dev/", 0) != 0) {
         ADD_FAILURE() << "first line: \"" << line << "\"";
         return {};
@@ -359,6 +368,43 @@ TEST_F(BoxSimPty, EndOfStandardInputEndsItWhenAskedTo)
     EXPECT_EQ(sim.stop(0, 200ms), std::nullopt); // still serving
     sim.closeStdin();
     EXPECT_EQ(sim.stop(0, 5000ms), 0);
+}
+
+TEST_F(BoxSimPty, ControlCommandsOnStandardInputChangeWhatTheBoxReports)
+{
+    SimProcess sim({"--control-stdin", "--baud", "115200"});
+    ASSERT_TRUE(sim.started());
+    const std::string path = slavePath(sim);
+    ASSERT_FALSE(path.empty());
+    // Commands before the port is opened are served as well.
+    EXPECT_EQ(sim.command("poke 1218 5"), "OK");
+    EXPECT_EQ(sim.command("peek 1218"), "OK 5");
+    {
+        Port port(path);
+        ASSERT_TRUE(port.isOpen());
+        ASSERT_TRUE(port.message("\xA6"));
+        EXPECT_EQ(port.reply(0xA6, 2), "05");
+        // While the port is open, between the program's exchanges.
+        EXPECT_EQ(sim.command("poke 1218 12"), "OK");
+        ASSERT_TRUE(port.message("\xA6"));
+        EXPECT_EQ(port.reply(0xA6, 2), "12");
+        EXPECT_EQ(sim.command("peek 1216 4"), "OK 0 0 12 0");
+        // A byte the program wrote over the line, seen by peek.
+        ASSERT_TRUE(port.message("\x8C"
+                                 "004000037"));
+        EXPECT_EQ(sim.command("peek 1024"), "OK 37");
+        EXPECT_EQ(sim.command("poke 1218 300").rfind("ERR ", 0), 0u);
+        EXPECT_EQ(sim.command("peek 1218"), "OK 12");
+        EXPECT_EQ(sim.command("hold throttle-index 3"), "OK");
+        ASSERT_TRUE(port.message("\x83"));
+        const std::optional<std::string> throttle = port.reply(0x83, 8);
+        ASSERT_TRUE(throttle);
+        EXPECT_EQ(throttle->substr(6), "03");
+    }
+    // The end of standard input still ends the simulator.
+    sim.closeStdin();
+    EXPECT_EQ(sim.stop(0, 5000ms), 0);
+    EXPECT_EQ(sim.rest(), "");
 }
 
 TEST_F(BoxSimPty, LoadsAndSavesTheDataFile)

@@ -1,6 +1,7 @@
 #include "tools/boxsim/BoxSim.h"
 #include "tools/boxsim/BoxImage.h"
 #include "tools/boxsim/BoxMemory.h"
+#include "tools/boxsim/Control.h"
 #include "tools/boxsim/EngineModel.h"
 #include "tools/boxsim/Sensors.h"
 #include "tools/boxsim/Serve.h"
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -637,6 +639,237 @@ TEST(BoxSimMemory, DefaultsTextsAndDump)
     const std::string dump = t.hexDump();
     EXPECT_EQ(dump.size(), 64u * 65u);
     EXPECT_EQ(dump.substr(65 * 3 + 2 * (100 - 96), 8), "41ff0000"); // line 3 holds 96..127
+}
+
+// ---- the control channel -------------------------------------------------
+
+std::string control(Wire& w, std::string_view line)
+{
+    return boxsim::ApplyControl(w.sim, line, w.t);
+}
+
+// A live value with a cell index: raw value and index.
+std::pair<int, int> indexed(Wire& w, uint8_t command)
+{
+    const std::optional<std::string> r = w.query(command, 8);
+    if (!r || !allDigits(*r)) {
+        ADD_FAILURE() << "live value " << int{command};
+        return {-1, -1};
+    }
+    return {lowHigh(*r), std::stoi(r->substr(6))};
+}
+
+int live(Wire& w, uint8_t command)
+{
+    const std::optional<std::string> r = w.query(command, 6);
+    if (!r || !allDigits(*r)) {
+        ADD_FAILURE() << "live value " << int{command};
+        return -1;
+    }
+    return lowHigh(*r);
+}
+
+TEST(BoxSimControl, PokeThenPeekAndBadCommandsChangeNothing)
+{
+    Wire w;
+    w.wait(2s);
+    EXPECT_EQ(control(w, "poke 1218 5"), "OK");
+    EXPECT_EQ(control(w, "peek 1218"), "OK 5");
+    EXPECT_EQ(w.query(166, 2), "05"); // the ignition map number follows
+    EXPECT_EQ(control(w, "\tpoke  1218 12\r"), "OK");
+    EXPECT_EQ(w.query(166, 2), "12");
+    EXPECT_EQ(control(w, "peek 1216 4"), "OK 0 0 12 0");
+    EXPECT_EQ(control(w, "peek 2046 2"), "OK 255 255");
+    EXPECT_EQ(control(w, "poke 0 0"), "OK");
+    const std::string all = control(w, "peek 0 2048");
+    EXPECT_EQ(all.substr(0, 8), "OK 0 111"); // fuel map row 0, column 1
+    EXPECT_EQ(std::count(all.begin(), all.end(), ' '), 2048);
+
+    // Everything the commands could touch, before a row of bad ones.
+    const BoxMemory memory = w.sim.memory();
+    const double rpm = w.sim.engine().state().rpm;
+    const double seconds = w.sim.engine().state().seconds;
+    const std::string tooLong = "poke 1 1" + std::string(boxsim::kMaxControlLine, ' ');
+    for (const std::string_view bad : std::initializer_list<std::string_view>{"",
+                                                                              " \t ",
+                                                                              "poke",
+                                                                              "poke 1218",
+                                                                              "poke 1218 256",
+                                                                              "poke 2048 1",
+                                                                              "poke -1 1",
+                                                                              "poke 1218 5 6",
+                                                                              "poke 0x10 1",
+                                                                              "poke 12a 1",
+                                                                              "poke 1218 5.0",
+                                                                              "POKE 1218 5",
+                                                                              "peek",
+                                                                              "peek 2048",
+                                                                              "peek 2047 2",
+                                                                              "peek 0 0",
+                                                                              "peek 0 1 2",
+                                                                              "hold",
+                                                                              "hold rpm-index",
+                                                                              "hold rpm-index 16",
+                                                                              "hold rpm-index 1.5",
+                                                                              "hold rpm-index -1",
+                                                                              "hold lambda-left 5001",
+                                                                              "hold lambda-left nan",
+                                                                              "hold lambda-left inf",
+                                                                              "hold injection-us -1",
+                                                                              "hold injection-us 1e3",
+                                                                              "hold speed 3",
+                                                                              "hold lambda-left 500 1",
+                                                                              "release speed",
+                                                                              "release rpm-index lambda-left",
+                                                                              "help me",
+                                                                              "frobnicate",
+                                                                              tooLong}) {
+        const std::string answer = control(w, bad);
+        EXPECT_EQ(answer.rfind("ERR ", 0), 0u) << '"' << bad << "\": " << answer;
+        EXPECT_EQ(answer.find('\n'), std::string::npos) << answer;
+    }
+    EXPECT_EQ(control(w, tooLong), "ERR line too long");
+    EXPECT_EQ(w.sim.memory().bytes(), memory.bytes());
+    EXPECT_EQ(w.sim.engine().state().rpm, rpm);
+    EXPECT_EQ(w.sim.engine().state().seconds, seconds);
+    for (std::size_t h = 0; h < boxsim::kHolds; ++h) {
+        EXPECT_FALSE(w.sim.held(static_cast<boxsim::Hold>(h))) << h;
+    }
+    EXPECT_EQ(control(w, "help").rfind("OK commands: poke ", 0), 0u);
+    EXPECT_EQ(control(w, "release"), "OK"); // nothing held: nothing to do
+
+    // The stream is cut at LF; an overlong line stays one line and is
+    // refused as a whole; at the end an unfinished line counts.
+    boxsim::ControlLines lines;
+    lines.feed("poke 1 2\npe");
+    lines.feed("ek 1\r\n\n" + std::string(3000, 'x') + "\npeek");
+    const std::vector<std::string> complete = lines.take();
+    ASSERT_EQ(complete.size(), 4u);
+    EXPECT_EQ(complete[0], "poke 1 2");
+    EXPECT_EQ(complete[1], "peek 1\r");
+    EXPECT_EQ(complete[2], "");
+    EXPECT_EQ(control(w, complete[3]), "ERR line too long");
+    EXPECT_TRUE(lines.take().empty());
+    lines.finish();
+    EXPECT_EQ(lines.take(), std::vector<std::string>{"peek"});
+}
+
+TEST(BoxSimControl, HeldCellIndexesAreReportedExactly)
+{
+    // Axes where the nearest-point rule alone would not give the held
+    // point: DZI word 10 repeats word 9, DKI word 5 repeats word 4. The
+    // other axes are reversed in memory: index 15 is their lowest point,
+    // far from where the engine runs.
+    BoxMemory m = BoxMemory::factoryDefaults();
+    m.setWord(line::DZI + 20, m.axisWord(line::DZI, 9));
+    m.setWord(line::DKI + 10, m.axisWord(line::DKI, 4));
+    Wire w({}, m);
+    w.wait(3s);
+    EXPECT_EQ(control(w, "hold rpm-index 10"), "OK");
+    EXPECT_EQ(control(w, "hold throttle-index 5"), "OK");
+    EXPECT_EQ(control(w, "hold engine-temp-index 15"), "OK");
+    EXPECT_EQ(control(w, "hold air-temp-index 0"), "OK");
+    EXPECT_EQ(control(w, "hold air-pressure-index 15"), "OK");
+    EXPECT_EQ(w.sim.held(boxsim::Hold::RpmIndex), 10.0);
+
+    const BoxMemory& mem = w.sim.memory();
+    const boxsim::EngineState& e = w.sim.engine().state();
+    const std::pair<uint8_t, std::pair<uint16_t, int>> expected[] = {{130, {line::DZI, 10}},
+                                                                     {131, {line::DKI, 5}},
+                                                                     {132, {line::MTI, 15}},
+                                                                     {133, {line::LTI, 0}},
+                                                                     {134, {line::LDI, 15}}};
+    double lambdaLow = 1e9;
+    double lambdaHigh = 0.0;
+    for (int round = 0; round < 20; ++round) {
+        w.wait(1700ms);
+        for (const auto& [command, point] : expected) {
+            const auto [raw, index] = indexed(w, command);
+            EXPECT_EQ(index, point.second) << int{command} << " round " << round;
+            EXPECT_EQ(raw, mem.axisWord(point.first, point.second)) << int{command} << " round " << round;
+        }
+        // The engine itself stands at those points: the diagnostics, which
+        // convert the model's values, give the same words.
+        ASSERT_TRUE(w.message({159}));
+        const std::optional<std::string> turbo = w.reply(159, 18);
+        ASSERT_TRUE(turbo);
+        EXPECT_EQ(256 * group(*turbo, 4) + group(*turbo, 5), mem.axisWord(line::DZI, 10));
+        ASSERT_TRUE(w.message({160}));
+        const std::optional<std::string> temps = w.reply(160, 12);
+        ASSERT_TRUE(temps);
+        EXPECT_EQ(256 * group(*temps, 0) + group(*temps, 1), mem.axisWord(line::MTI, 15));
+        EXPECT_EQ(boxsim::sensor::throttleToRaw(e.throttle), mem.axisWord(line::DKI, 5));
+        EXPECT_EQ(boxsim::sensor::temperatureToRaw(e.airTemp), mem.axisWord(line::LTI, 0));
+        EXPECT_EQ(boxsim::sensor::pressureToRaw(e.airPressure), mem.axisWord(line::LDI, 15));
+        // The rest of the model runs on.
+        lambdaLow = std::min(lambdaLow, e.lambdaLeft);
+        lambdaHigh = std::max(lambdaHigh, e.lambdaLeft);
+    }
+    EXPECT_NEAR(e.rpm, boxsim::sensor::rawToRpm(mem.axisWord(line::DZI, 10)), 5.0);
+    EXPECT_GT(lambdaHigh - lambdaLow, 200.0); // still switching in closed loop
+
+    // The held point follows a change of its axis word.
+    const uint16_t moved = boxsim::sensor::rpmToRaw(7777.0);
+    EXPECT_EQ(control(w, "poke 1428 " + std::to_string(moved >> 8)), "OK");
+    EXPECT_EQ(control(w, "poke 1429 " + std::to_string(moved & 0xFF)), "OK");
+    w.wait(500ms);
+    EXPECT_EQ(indexed(w, 130), std::make_pair(int{moved}, 10));
+    EXPECT_NEAR(e.rpm, 7777.0, 1.0);
+}
+
+TEST(BoxSimControl, HeldValuesAppearInTheirLiveValuesAndReleaseReturnsToTheModel)
+{
+    // A twin on the same seed never holds anything: after a release the
+    // model must be where the twin is.
+    Wire w;
+    Wire twin;
+    const auto together = [&](Nanos d) {
+        w.wait(d);
+        twin.wait(w.t - twin.t);
+    };
+    together(2s);
+    EXPECT_EQ(control(w, "hold lambda-left 612"), "OK");
+    EXPECT_EQ(control(w, "hold lambda-right 87.5"), "OK");
+    EXPECT_EQ(control(w, "hold injection-us 4000"), "OK");
+    for (int round = 0; round < 10; ++round) {
+        w.wait(900ms);
+        EXPECT_EQ(live(w, 135), 612);
+        EXPECT_EQ(live(w, 136), 87);
+        const int injection = live(w, 139);
+        EXPECT_EQ(injection, boxsim::sensor::injectionToRaw(4000.0));
+        EXPECT_NEAR(injection / 0.9216, 4000.0, 1.0 / 0.9216); // within one count
+    }
+
+    // These the model computes afresh at every step, from quantities they
+    // do not feed: one step after the release they are the twin's, noise
+    // and all (holding draws nothing from the generator).
+    EXPECT_EQ(control(w, "release lambda-left"), "OK");
+    EXPECT_EQ(control(w, "release injection-us"), "OK");
+    EXPECT_EQ(w.sim.held(boxsim::Hold::LambdaRight), 87.5);
+    together(10ms);
+    const boxsim::EngineState& e = w.sim.engine().state();
+    const boxsim::EngineState& t = twin.sim.engine().state();
+    EXPECT_EQ(e.lambdaLeft, t.lambdaLeft);
+    EXPECT_EQ(e.injectionUs, t.injectionUs);
+    EXPECT_EQ(e.lambdaRight, 87.5);
+    EXPECT_NE(t.lambdaRight, 87.5);
+    EXPECT_EQ(live(w, 139), live(twin, 139)); // both at the same time: bytes take none here
+    EXPECT_EQ(live(w, 136), 87);
+
+    // Revolutions held at a point, then released: they carry on from there
+    // towards the twin's.
+    EXPECT_EQ(control(w, "hold rpm-index 2"), "OK");
+    together(10s);
+    const double point = boxsim::sensor::rawToRpm(w.sim.memory().axisWord(line::DZI, 2));
+    EXPECT_NEAR(e.rpm, point, 2.0);
+    EXPECT_GT(std::fabs(t.rpm - point), 100.0);
+    EXPECT_EQ(control(w, "release"), "OK");
+    together(30s);
+    EXPECT_NEAR(e.rpm, t.rpm, 1.0);
+    EXPECT_EQ(indexed(w, 130).second, indexed(twin, 130).second);
+    for (std::size_t h = 0; h < boxsim::kHolds; ++h) {
+        EXPECT_FALSE(w.sim.held(static_cast<boxsim::Hold>(h))) << h;
+    }
 }
 
 // ---- the parameter set -------------------------------------------------

@@ -4,6 +4,7 @@
 #include "tools/boxsim/Sensors.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -65,6 +66,48 @@ void appendHighLow(std::string& s, uint16_t raw)
 {
     appendGroup(s, raw >> 8u);
     appendGroup(s, raw & 0xFFu);
+}
+
+// The axis and the engine quantity behind each hold.
+struct HoldTarget {
+    uint16_t axis; // index holds only
+    EngineModel::Quantity quantity;
+};
+constexpr std::array<HoldTarget, kHolds> kHoldTargets{{
+    {line::DZI, EngineModel::Quantity::Rpm},
+    {line::DKI, EngineModel::Quantity::Throttle},
+    {line::MTI, EngineModel::Quantity::EngineTemp},
+    {line::LTI, EngineModel::Quantity::AirTemp},
+    {line::LDI, EngineModel::Quantity::AirPressure},
+    {0, EngineModel::Quantity::LambdaLeft},
+    {0, EngineModel::Quantity::LambdaRight},
+    {0, EngineModel::Quantity::InjectionUs},
+}};
+
+const HoldTarget& target(Hold h)
+{
+    return kHoldTargets[static_cast<std::size_t>(h)];
+}
+
+bool isIndexHold(Hold h)
+{
+    return static_cast<std::size_t>(h) < kIndexHolds;
+}
+
+// The engine's value for a sensor held in the middle of `word`'s count,
+// kept within what the model can take (the live value reports the word
+// itself in any case).
+double sensorValue(Hold h, uint16_t word)
+{
+    const double mid = word + 0.5;
+    switch (h) {
+    case Hold::RpmIndex: return std::min(sensor::kRpmPeriodConstant / mid, 30000.0);
+    case Hold::ThrottleIndex: return std::clamp(sensor::rawToThrottle(mid), 0.0, 100.0);
+    case Hold::EngineTempIndex:
+    case Hold::AirTempIndex: return std::clamp(sensor::rawToTemperature(mid), -60.0, 250.0);
+    case Hold::AirPressureIndex: return std::clamp(sensor::rawToPressure(mid), 0.0, 3000.0);
+    default: return 0.0;
+    }
 }
 
 void appendPoint(std::string& s, int point)
@@ -272,33 +315,25 @@ std::string BoxSim::buildReply()
     std::string r;
     switch (command_) {
     case cmd::Read: appendGroup(r, memory_.at(address_)); break;
-    case cmd::LiveRpm: {
-        appendLowHigh(r, sensor::rpmToRaw(e.rpm));
-        appendPoint(r, axisPoint(line::DZI, e.rpm, true));
-        break;
-    }
+    case cmd::LiveRpm: appendIndexed(r, Hold::RpmIndex, sensor::rpmToRaw(e.rpm), e.rpm, true); break;
     case cmd::LiveThrottle: {
         const uint16_t raw = sensor::throttleToRaw(e.throttle);
-        appendLowHigh(r, raw);
-        appendPoint(r, axisPoint(line::DKI, raw, false));
+        appendIndexed(r, Hold::ThrottleIndex, raw, raw, false);
         break;
     }
     case cmd::LiveEngineTemp: {
         const uint16_t raw = sensor::temperatureToRaw(e.engineTemp);
-        appendLowHigh(r, raw);
-        appendPoint(r, axisPoint(line::MTI, raw, false));
+        appendIndexed(r, Hold::EngineTempIndex, raw, raw, false);
         break;
     }
     case cmd::LiveAirTemp: {
         const uint16_t raw = sensor::temperatureToRaw(e.airTemp);
-        appendLowHigh(r, raw);
-        appendPoint(r, axisPoint(line::LTI, raw, false));
+        appendIndexed(r, Hold::AirTempIndex, raw, raw, false);
         break;
     }
     case cmd::LiveAirPressure: {
         const uint16_t raw = sensor::pressureToRaw(e.airPressure);
-        appendLowHigh(r, raw);
-        appendPoint(r, axisPoint(line::LDI, raw, false));
+        appendIndexed(r, Hold::AirPressureIndex, raw, raw, false);
         break;
     }
     case cmd::LiveLambdaLeft: appendLowHigh(r, sensor::toRaw(e.lambdaLeft)); break;
@@ -376,10 +411,63 @@ Nanos BoxSim::send(uint8_t byte, Nanos readyAt)
     return due;
 }
 
+void BoxSim::hold(Hold what, double value, Nanos now)
+{
+    runEngine(now);
+    if (isIndexHold(what)) {
+        heldIndex_[static_cast<std::size_t>(what)] = static_cast<int>(std::clamp(std::lround(value), 0L, 15L));
+        resolveIndexHolds();
+    } else {
+        engine_.hold(target(what).quantity, value);
+    }
+    trace("hold %d at %g", static_cast<int>(what), value);
+}
+
+void BoxSim::release(Hold what, Nanos now)
+{
+    runEngine(now);
+    if (isIndexHold(what)) {
+        heldIndex_[static_cast<std::size_t>(what)].reset();
+    }
+    engine_.release(target(what).quantity);
+}
+
+std::optional<double> BoxSim::held(Hold what) const
+{
+    if (isIndexHold(what)) {
+        const std::optional<int>& k = heldIndex_[static_cast<std::size_t>(what)];
+        return k ? std::optional<double>(*k) : std::nullopt;
+    }
+    return engine_.held(target(what).quantity);
+}
+
+void BoxSim::resolveIndexHolds()
+{
+    for (std::size_t i = 0; i < kIndexHolds; ++i) {
+        if (const std::optional<int>& k = heldIndex_[i]) {
+            const auto h = static_cast<Hold>(i);
+            engine_.hold(target(h).quantity, sensorValue(h, memory_.axisWord(target(h).axis, *k)));
+        }
+    }
+}
+
+void BoxSim::appendIndexed(std::string& r, Hold which, uint16_t raw, double value, bool rpmAxis) const
+{
+    const uint16_t axis = target(which).axis;
+    if (const std::optional<int>& k = heldIndex_[static_cast<std::size_t>(which)]) {
+        appendLowHigh(r, memory_.axisWord(axis, *k));
+        appendPoint(r, *k);
+        return;
+    }
+    appendLowHigh(r, raw);
+    appendPoint(r, axisPoint(axis, value, rpmAxis));
+}
+
 void BoxSim::runEngine(Nanos t)
 {
     const uint16_t limit = memory_.word(line::RevLimit);
     engine_.setRpmLimit(limit == 0 || limit == 0xFFFF ? 0.0 : sensor::rawToRpm(limit));
+    resolveIndexHolds();
     engine_.advanceTo(t);
     if (const uint64_t cycles = engine_.takeInjectionCycles(); cycles > 0) {
         memory_.setCounter(line::IeCounter,

@@ -40,7 +40,9 @@
 #include "tools/boxsim/BoxMemory.h"
 #include "tools/boxsim/EngineModel.h"
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -70,6 +72,27 @@ inline constexpr uint8_t DiagAir = 161;        // air pressure twice, air temper
 inline constexpr uint8_t DiagActionFirst = 162;
 inline constexpr uint8_t DiagActionLast = 165;
 } // namespace cmd
+
+// What the control channel can hold (tools/boxsim/Control.h). The index
+// holds name a point k (0..15) of the box's own axis, by its position in
+// box memory (the word at base + 2k), which is the cell index the live
+// value reports: the sensor is held in the middle of that axis word's
+// count, and the live value reports the word itself and index k, also
+// where the axis holds the same word twice. The point is looked up again
+// whenever the engine runs, so it follows changes of the axis. The others
+// hold the engine model's value as EngineState has it.
+enum class Hold : uint8_t {
+    RpmIndex,         // live value 130, axis DZI
+    ThrottleIndex,    // 131, DKI
+    EngineTempIndex,  // 132, MTI
+    AirTempIndex,     // 133, LTI
+    AirPressureIndex, // 134, LDI
+    LambdaLeft,       // 135, sensor millivolts
+    LambdaRight,      // 136
+    InjectionUs,      // 139, microseconds
+};
+inline constexpr std::size_t kHolds = 8;
+inline constexpr std::size_t kIndexHolds = 5;
 
 struct Options {
     uint32_t baud = 0; // 0: no pacing
@@ -130,6 +153,12 @@ public:
     // True while nothing is in progress (no message, request or reply).
     bool idle() const { return phase_ == Phase::Idle; }
 
+    // Holds a quantity until it is released (see Hold); the engine first
+    // runs up to `now`. Index holds take a point 0..15 (clamped).
+    void hold(Hold what, double value, Nanos now);
+    void release(Hold what, Nanos now);
+    std::optional<double> held(Hold what) const;
+
 private:
     enum class Phase { Idle, Message, AwaitRequest, Reply };
 
@@ -142,7 +171,12 @@ private:
     void abandonReply(const char* why);
     Nanos send(uint8_t byte, Nanos readyAt);
     void runEngine(Nanos t);
+    // Hands the held axis points to the engine model as sensor values.
+    void resolveIndexHolds();
     int axisPoint(uint16_t base, double value, bool rpmAxis) const;
+    // A live value with a cell index: the raw value and the axis point,
+    // or the held point and its word.
+    void appendIndexed(std::string& r, Hold which, uint16_t raw, double value, bool rpmAxis) const;
 
     Options options_;
     BoxMemory memory_;
@@ -164,6 +198,7 @@ private:
     std::size_t replyPos_ = 0;
     Nanos echoDeadline_{0};
     uint8_t pendingDiagnostic_ = 0;
+    std::array<std::optional<int>, kIndexHolds> heldIndex_{};
 };
 
 } // namespace boxsim

@@ -41,6 +41,39 @@ uint64_t EngineModel::takeInjectionCycles()
     return std::exchange(cycles_, 0);
 }
 
+void EngineModel::hold(Quantity q, double value)
+{
+    held_[static_cast<std::size_t>(q)] = value;
+    keep(q);
+}
+
+void EngineModel::release(Quantity q)
+{
+    held_[static_cast<std::size_t>(q)].reset();
+}
+
+double& EngineModel::field(Quantity q)
+{
+    switch (q) {
+    case Quantity::Throttle: return state_.throttle;
+    case Quantity::Rpm: return state_.rpm;
+    case Quantity::EngineTemp: return state_.engineTemp;
+    case Quantity::AirTemp: return state_.airTemp;
+    case Quantity::AirPressure: return state_.airPressure;
+    case Quantity::LambdaLeft: return state_.lambdaLeft;
+    case Quantity::LambdaRight: return state_.lambdaRight;
+    case Quantity::InjectionUs: break;
+    }
+    return state_.injectionUs;
+}
+
+void EngineModel::keep(Quantity q)
+{
+    if (const std::optional<double>& v = held_[static_cast<std::size_t>(q)]) {
+        field(q) = *v;
+    }
+}
+
 void EngineModel::step()
 {
     EngineState& s = state_;
@@ -58,6 +91,7 @@ void EngineModel::step()
     const double rate = throttleTarget_ > s.throttle ? 80.0 : 120.0; // % per second
     s.throttle += std::clamp(throttleTarget_ - s.throttle, -rate * kDt, rate * kDt);
     s.throttle = std::clamp(s.throttle, 0.0, 100.0);
+    keep(Quantity::Throttle);
 
     // Revolutions follow the throttle, quicker up than down.
     const double load = s.throttle / 100.0;
@@ -65,11 +99,15 @@ void EngineModel::step()
     s.rpm = approach(s.rpm, rpmTarget, kDt, rpmTarget > s.rpm ? 1.2 : 1.5);
     const double ceiling = rpmLimit_ > kIdleRpm ? std::min(kMaxRpm, rpmLimit_) : kMaxRpm;
     s.rpm = std::clamp(s.rpm, kIdleRpm, ceiling);
+    keep(Quantity::Rpm);
 
     // Warming up towards a running temperature that rises with load.
     s.engineTemp = approach(s.engineTemp, 90.0 + 8.0 * load, kDt, 150.0);
     s.airTemp = 22.0 + 2.0 * std::sin(2.0 * std::numbers::pi * s.seconds / 300.0);
     s.airPressure = 1008.0 + 3.0 * std::sin(2.0 * std::numbers::pi * s.seconds / 600.0);
+    keep(Quantity::EngineTemp);
+    keep(Quantity::AirTemp);
+    keep(Quantity::AirPressure);
     const double speed = (s.rpm - kIdleRpm) / (kMaxRpm - kIdleRpm);
     s.turboPressure = s.airPressure + 180.0 * load * load * speed;
     s.supplyVolts = 13.2 + 0.6 * std::min(1.0, (s.rpm - kIdleRpm) / 2000.0) +
@@ -93,6 +131,7 @@ void EngineModel::step()
         cycles_ += static_cast<uint64_t>(whole);
         cyclePhase_ -= whole;
     }
+    keep(Quantity::InjectionUs);
 
     // Narrow-band lambda sensors: switching around 450 mV in closed loop,
     // faster with more gas flow; about 850 mV rich at full load, about
@@ -107,6 +146,8 @@ void EngineModel::step()
                     overrun_ * 130.0 + noiseRight;
     s.lambdaLeft = std::clamp(s.lambdaLeft, 100.0, 900.0);
     s.lambdaRight = std::clamp(s.lambdaRight, 100.0, 900.0);
+    keep(Quantity::LambdaLeft);
+    keep(Quantity::LambdaRight);
 }
 
 } // namespace boxsim

@@ -8,8 +8,11 @@
 // The model steps in fixed 10 ms steps from time 0, so its state at a given
 // time depends only on the seed and that time, not on how often it is asked.
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <random>
 
 namespace boxsim {
@@ -56,8 +59,35 @@ public:
     // the last call.
     uint64_t takeInjectionCycles();
 
+    // Quantities that can be held from outside (the simulator's control
+    // channel): a held quantity keeps its value at every step until it is
+    // released, and the rest of the model works with it (a held throttle
+    // drives the revolutions, held revolutions the injection, and so on).
+    // A hold beats the rev limiter and the model's own limits. On release
+    // the model carries on from the held value. Holding draws nothing from
+    // the generator, so the model stays a function of the seed, the time
+    // and the holds.
+    enum class Quantity : uint8_t {
+        Throttle,
+        Rpm,
+        EngineTemp,
+        AirTemp,
+        AirPressure,
+        LambdaLeft,
+        LambdaRight,
+        InjectionUs
+    };
+    static constexpr std::size_t kQuantities = 8;
+    // Takes effect at once (the state shows the value before the next step).
+    void hold(Quantity q, double value);
+    void release(Quantity q);
+    std::optional<double> held(Quantity q) const { return held_[static_cast<std::size_t>(q)]; }
+
 private:
     void step();
+    double& field(Quantity q);
+    // Puts a held value back into the state.
+    void keep(Quantity q);
 
     std::mt19937_64 rng_;
     EngineState state_;
@@ -70,6 +100,7 @@ private:
     double cyclePhase_ = 0.0;  // fraction of an injection cycle
     uint64_t cycles_ = 0;
     double switchPhase_ = 0.0; // closed-loop lambda oscillation, radians
+    std::array<std::optional<double>, kQuantities> held_{};
 };
 
 } // namespace boxsim

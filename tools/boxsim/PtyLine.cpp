@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -59,9 +60,9 @@ PtyLine::~PtyLine()
     }
 }
 
-bool PtyLine::open(bool watchStdin, std::string& error)
+bool PtyLine::open(StdinUse stdinUse, std::string& error)
 {
-    watchStdin_ = watchStdin;
+    stdin_ = stdinUse;
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) {
         error = systemError("posix_openpt");
@@ -131,14 +132,39 @@ Nanos PtyLine::now()
     return std::chrono::duration_cast<Nanos>(std::chrono::steady_clock::now() - start_);
 }
 
+bool PtyLine::readStdin()
+{
+    char buffer[256];
+    const ssize_t k = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (k > 0) {
+        if (stdin_ == StdinUse::Control) {
+            control_.feed(std::string_view(buffer, static_cast<std::size_t>(k)));
+        }
+        return true;
+    }
+    return k < 0 && (errno == EINTR || errno == EAGAIN);
+}
+
+void PtyLine::answerControl(const std::string& answer)
+{
+    std::fputs(answer.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 LineTransport::Wait PtyLine::wait(std::optional<Nanos> deadline, std::vector<uint8_t>& in)
 {
+    if (stdinEnded_) {
+        // The last control line without a line end has been answered.
+        log().debug("end of standard input: stopping");
+        return Wait::Stop;
+    }
     for (;;) {
         pollfd fds[3]{};
         nfds_t n = 0;
         fds[n++] = {signals_, POLLIN, 0};
         int stdinIndex = -1;
-        if (watchStdin_) {
+        if (stdin_ != StdinUse::Ignore) {
             stdinIndex = static_cast<int>(n);
             fds[n++] = {STDIN_FILENO, POLLIN, 0};
         }
@@ -187,13 +213,14 @@ LineTransport::Wait PtyLine::wait(std::optional<Nanos> deadline, std::vector<uin
             }
             return Wait::Stop;
         }
-        if (stdinIndex >= 0 && fds[stdinIndex].revents != 0) {
-            char discard[256];
-            const ssize_t k = ::read(STDIN_FILENO, discard, sizeof discard);
-            if (k == 0 || (k < 0 && errno != EINTR && errno != EAGAIN)) {
-                log().debug("end of standard input: stopping");
-                return Wait::Stop;
+        if (stdinIndex >= 0 && fds[stdinIndex].revents != 0 && !readStdin()) {
+            control_.finish();
+            if (control_.hasLines()) {
+                stdinEnded_ = true;
+                return Wait::Ready;
             }
+            log().debug("end of standard input: stopping");
+            return Wait::Stop;
         }
 
         if (down_) {
@@ -227,6 +254,9 @@ LineTransport::Wait PtyLine::wait(std::optional<Nanos> deadline, std::vector<uin
             down_ = true;
             log().debug("port closed by the program");
             return Wait::LineDown;
+        }
+        if (control_.hasLines()) {
+            return Wait::Ready;
         }
     }
 }

@@ -67,6 +67,29 @@ inline uint16_t voltageToRaw(double volts)
     return toRaw(volts * 204.08163265306123);
 }
 
+// The other direction, for a raw value that may lie between whole counts:
+// the simulator holds a sensor in the middle of an axis word's count
+// (word + 0.5), so that the conversions above give the word back.
+inline double rawToThrottle(double raw)
+{
+    return raw / (kThrottleFullScale * 0.01);
+}
+inline double rawToTemperature(double millivolts)
+{
+    constexpr double alpha = 0.00788;
+    constexpr double beta = 0.00001937;
+    const double v = std::clamp(millivolts, 0.0, 4999.0) / 1000.0;
+    const double r = 2200.0 * v / (5.0 - v);
+    // beta d^2 + alpha d + (1 - r / 2000) = 0, the rising branch; below
+    // the parabola's lowest resistance, its vertex.
+    const double disc = alpha * alpha - 4.0 * beta * (1.0 - r / 2000.0);
+    return 25.0 + (-alpha + std::sqrt(std::max(0.0, disc))) / (2.0 * beta);
+}
+inline double rawToPressure(double raw)
+{
+    return (raw + 380.0) / 2.6475;
+}
+
 // rpm axis points are kept on steps of 25 rpm (50 above 12,000 rpm).
 inline double roundRpm(double x)
 {

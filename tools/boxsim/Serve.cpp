@@ -1,5 +1,7 @@
 #include "tools/boxsim/Serve.h"
 
+#include "tools/boxsim/Control.h"
+
 #include <algorithm>
 
 namespace boxsim {
@@ -65,6 +67,9 @@ void Serve(BoxSim& sim, LineTransport& line, ServeTiming* timing)
             }
             break;
         }
+        }
+        for (const std::string& command : line.takeControlLines()) {
+            line.answerControl(ApplyControl(sim, command, line.now()));
         }
     }
 }

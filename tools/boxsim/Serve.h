@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace boxsim {
@@ -29,6 +30,12 @@ public:
     virtual Wait wait(std::optional<Nanos> deadline, std::vector<uint8_t>& in) = 0;
     // Puts one byte on the line; false when the line is down.
     virtual bool write(uint8_t byte) = 0;
+
+    // The control channel (tools/boxsim/Control.h), if the transport has
+    // one: the command lines that came in since the last call, and where
+    // the answer to each goes. A wait returns once a line is complete.
+    virtual std::vector<std::string> takeControlLines() { return {}; }
+    virtual void answerControl(const std::string& answer) { (void)answer; }
 };
 
 // Where the time between the box's bytes goes, for benchmarks: how late
@@ -44,7 +51,8 @@ struct ServeTiming {
     Nanos answerTime{0}; // summed
 };
 
-// Serves until the transport says stop.
+// Serves until the transport says stop. Control lines are carried out on
+// the box's clock as they come, between the line's bytes.
 void Serve(BoxSim& sim, LineTransport& line, ServeTiming* timing = nullptr);
 
 } // namespace boxsim

@@ -38,8 +38,8 @@ void printUsage(std::FILE* to)
                "\n"
                "Opens a pseudo-terminal, prints \"PTY <slave path>\" as the first line on stdout\n"
                "and plays a Zamo-Box on it until SIGTERM, SIGINT or SIGHUP (or, with\n"
-               "--exit-on-stdin-eof, the end of standard input). The program under test may close\n"
-               "and reopen the port as often as it likes.\n"
+               "--exit-on-stdin-eof or --control-stdin, the end of standard input). The program\n"
+               "under test may close and reopen the port as often as it likes.\n"
                "\n"
                "options:\n"
                "  --baud N             emulated line speed: every byte takes 10 bits at N baud, in\n"
@@ -65,6 +65,8 @@ void printUsage(std::FILE* to)
                "                       line n holds the line addresses 32n .. 32n+31\n"
                "  --program-dir DIR    installation for --load/--save (default: this program's folder)\n"
                "  --exit-on-stdin-eof  also stop at the end of standard input\n"
+               "  --control-stdin      read control commands from standard input, one per line\n"
+               "                       (see below); implies --exit-on-stdin-eof\n"
                "  --print-stats        on exit print \"STATS received R sent S first F last L late T\n"
                "                       late-max M answer A\" on stdout: the bytes in each direction,\n"
                "                       when the first byte came in and when the last byte ended on\n"
@@ -73,6 +75,28 @@ void printUsage(std::FILE* to)
                "                       and a second line \"FAULTS wrong W lost L late T\": the bytes\n"
                "                       sent with a flipped bit, lost and held back\n"
                "  --verbose            log every exchange and ignored byte to stderr\n"
+               "\n"
+               "Control commands (--control-stdin). Each line gets exactly one answer line on\n"
+               "stdout, after the PTY line, flushed at once: \"OK ...\" or \"ERR <reason>\"; a\n"
+               "command that is not understood changes nothing. Numbers are decimal.\n"
+               "  poke <address> <value>   set one byte of box memory (line address 0..2047,\n"
+               "                           value 0..255); answers \"OK\"\n"
+               "  peek <address> [count]   answers \"OK <v1> <v2> ...\": count bytes from the line\n"
+               "                           address (default 1, at most 2048 - address)\n"
+               "  hold <quantity> <value>  hold a quantity of the engine model at a value; the\n"
+               "                           model runs on for the rest; answers \"OK\"\n"
+               "  release [<quantity>]     release one quantity (none: all); answers \"OK\"\n"
+               "  help                     answers \"OK <summary of the commands>\"\n"
+               "Quantities:\n"
+               "  rpm-index, throttle-index, engine-temp-index, air-temp-index,\n"
+               "  air-pressure-index       a point 0..15 of the box's own axis (DZI, DKI, MTI,\n"
+               "                           LTI, LDI), counted as the words lie in box memory: the\n"
+               "                           sensor is held at that axis word, and live values\n"
+               "                           130..134 report the word and exactly that index\n"
+               "  lambda-left, lambda-right  sensor millivolts 0..5000 (live values 135, 136)\n"
+               "  injection-us             injection time in microseconds 0..71000 (live value\n"
+               "                           139)\n"
+               "For example \"poke 1218 5\" makes live value 166 (ignition map) report 05.\n"
                "\n"
                "Exit status: 0 normal end, 1 failure (message on stderr), 2 usage error.\n",
                to);
@@ -107,6 +131,7 @@ struct Settings {
     std::optional<std::filesystem::path> dump;
     std::filesystem::path programDir;
     bool exitOnStdinEof = false;
+    bool controlStdin = false;
     bool verbose = false;
     bool printStats = false;
 };
@@ -126,6 +151,10 @@ bool parseArguments(int argc, char** argv, Settings& s, bool& help)
         }
         if (arg == "--exit-on-stdin-eof") {
             s.exitOnStdinEof = true;
+            continue;
+        }
+        if (arg == "--control-stdin") {
+            s.controlStdin = true;
             continue;
         }
         if (arg == "--verbose") {
@@ -254,7 +283,10 @@ int main(int argc, char** argv)
 
     boxsim::PtyLine pty;
     std::string error;
-    if (!pty.open(settings.exitOnStdinEof, error)) {
+    const boxsim::StdinUse stdinUse = settings.controlStdin     ? boxsim::StdinUse::Control
+                                      : settings.exitOnStdinEof ? boxsim::StdinUse::StopAtEof
+                                                                : boxsim::StdinUse::Ignore;
+    if (!pty.open(stdinUse, error)) {
         std::fprintf(stderr, "morvex-boxsim: %s\n", error.c_str());
         return kExitFailure;
     }
