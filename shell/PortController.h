@@ -54,6 +54,8 @@ public:
     // Starts morvex-boxsim with the demo parameter set and selects it.
     void StartSimulatedBox();
     bool simulatedBoxRunning() const;
+    // The simulated box, running or not: tests reach its control channel.
+    SimulatedBox* simulatedBox() { return sim_; }
     // The COM number the settings keep (not the simulated box's).
     int settingsPort() const;
 

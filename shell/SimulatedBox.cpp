@@ -34,7 +34,7 @@ bool SimulatedBox::start(int baud, const std::filesystem::path& memoryFile)
     }
     device_.clear();
     pending_.clear();
-    QStringList args{QStringLiteral("--exit-on-stdin-eof"), QStringLiteral("--baud"), QString::number(baud),
+    QStringList args{QStringLiteral("--control-stdin"), QStringLiteral("--baud"), QString::number(baud),
                      QStringLiteral("--program-dir"), QString::fromStdString(programDir_.string())};
     if (!memoryFile.empty()) {
         args << QStringLiteral("--load") << QString::fromStdString(memoryFile.string());
@@ -59,25 +59,35 @@ void SimulatedBox::stop()
     }
 }
 
+bool SimulatedBox::sendControl(const QString& line)
+{
+    if (process_.state() != QProcess::Running || line.contains(QLatin1Char('\n')) || line.contains(QLatin1Char('\r'))) {
+        return false;
+    }
+    const QByteArray bytes = line.toUtf8() + '\n';
+    return process_.write(bytes) == bytes.size();
+}
+
 void SimulatedBox::readOutput()
 {
     pending_ += process_.readAllStandardOutput();
-    if (!device_.isEmpty()) {
-        pending_.clear();
-        return;
+    // Each line leaves pending_ before its signal, so a slot that makes
+    // the process deliver more output meanwhile finds the rest in order.
+    for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
+        const QString line = QString::fromUtf8(pending_.left(end)).trimmed();
+        pending_.remove(0, end + 1);
+        if (!device_.isEmpty()) {
+            emit controlAnswered(line);
+            continue;
+        }
+        if (!line.startsWith(QStringLiteral("PTY "))) {
+            pending_.clear();
+            emit failed(tr("unexpected first line from the simulator: %1").arg(line));
+            return;
+        }
+        device_ = line.mid(4);
+        emit ready(device_);
     }
-    const qsizetype end = pending_.indexOf('\n');
-    if (end < 0) {
-        return;
-    }
-    const QString line = QString::fromUtf8(pending_.left(end)).trimmed();
-    pending_.clear();
-    if (!line.startsWith(QStringLiteral("PTY "))) {
-        emit failed(tr("unexpected first line from the simulator: %1").arg(line));
-        return;
-    }
-    device_ = line.mid(4);
-    emit ready(device_);
 }
 
 } // namespace morvex::shell

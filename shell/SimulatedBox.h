@@ -9,7 +9,10 @@
 namespace morvex::shell {
 
 // The simulated Zamo-Box: morvex-boxsim beside the program, on a
-// pseudo-terminal whose path it reports on its first line of output.
+// pseudo-terminal whose path it reports on its first line of output. Its
+// standard input is the simulator's control channel (--control-stdin, see
+// tools/boxsim/Control.h): tests and tuners poke box memory and hold the
+// engine at an operating point through it.
 class SimulatedBox : public QObject {
     Q_OBJECT
 public:
@@ -23,9 +26,17 @@ public:
     bool running() const { return process_.state() != QProcess::NotRunning; }
     const QString& device() const { return device_; }
 
+    // Sends one control command ("poke 1218 5", "hold rpm-index 9", ...)
+    // without waiting; its answer comes with controlAnswered(). False when
+    // the simulator does not run or the line holds a line break.
+    bool sendControl(const QString& line);
+
 signals:
     void ready(const QString& device);
     void failed(const QString& reason);
+    // One answer line of the simulator, "OK ..." or "ERR <reason>", in the
+    // order of the commands.
+    void controlAnswered(const QString& line);
 
 private:
     void readOutput();
