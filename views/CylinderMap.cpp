@@ -234,7 +234,7 @@ bool canFillMeanValues(const std::vector<SelectedCell>& selected, bool down)
     return anyLong;
 }
 
-std::vector<FilledCell> fillMeanValues(const std::vector<SelectedCell>& selected, bool down)
+std::vector<FilledCell> fillMeanValues(const std::vector<SelectedCell>& selected, bool down, bool wrapToByte)
 {
     std::vector<FilledCell> filled;
     if (selected.size() < 3) {
@@ -248,7 +248,8 @@ std::vector<FilledCell> fillMeanValues(const std::vector<SelectedCell>& selected
         const double a0 = cells.front().value;
         const double step = (cells.back().value - a0) / static_cast<double>(k - 1);
         for (std::size_t j = 1; j + 1 < k; ++j) {
-            const int value = static_cast<int>(static_cast<double>(j) * step + a0 + 0.5) % 256;
+            const int mean = static_cast<int>(static_cast<double>(j) * step + a0 + 0.5);
+            const int value = wrapToByte ? mean % 256 : mean;
             filled.push_back({cells[j].row, cells[j].column, text(value)});
         }
     }

@@ -82,9 +82,10 @@ struct FilledCell {
     std::string text;
 };
 // Down interpolates within each column, Right within each row; the first
-// and last selected cell of each line keep their values.
+// and last selected cell of each line keep their values. Map bytes wrap
+// at 256; 16-bit values (`wrapToByte` false) are written whole.
 bool canFillMeanValues(const std::vector<SelectedCell>& selected, bool down);
-std::vector<FilledCell> fillMeanValues(const std::vector<SelectedCell>& selected, bool down);
+std::vector<FilledCell> fillMeanValues(const std::vector<SelectedCell>& selected, bool down, bool wrapToByte = true);
 
 // The live cell from the box's operating point.
 struct LiveCell {

@@ -53,8 +53,8 @@ public:
     // GRID_NOTIFY_BEGIN_EDIT: false keeps the cell as it is.
     virtual bool CanEditCell(int row, int column) const;
 
-    bool CanFillMeanValues(bool down) const;
-    void FillMeanValues(bool down);
+    virtual bool CanFillMeanValues(bool down) const;
+    virtual void FillMeanValues(bool down);
 
     int GridNotify(int code, int row, int column) override;
     QSize GetIdealSize() const override;
