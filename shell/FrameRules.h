@@ -36,9 +36,13 @@ inline constexpr int kFillRight = 32816;
 inline constexpr int kFillDown = 32817;
 inline constexpr int kLambdaCorrection = 32916;
 inline constexpr int kGridFont = 1214;
+inline constexpr int kSetTeethAndOffset = 32910;
 } // namespace cmd
 
 inline constexpr int kFirstPane = 501; // Fuel Map
+inline constexpr int kFuelMapPane = 501;
+inline constexpr int kFunctionPane = 502;
+inline constexpr int kIgnitionPane = 503;
 inline constexpr int kIndexPane = 505;
 inline constexpr int kDataRecordPane = 504;
 inline constexpr int kDiagnosticPane = 506;

@@ -12,6 +12,7 @@
 #include "shell/MorvexApp.h"
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
+#include "shell/TableViews.h"
 #include "shell/ZamoStatusbar.h"
 #include "views/FuelmapView.h"
 
@@ -112,25 +113,28 @@ void CMainFrame::buildViews()
     context.captionFont = fonts.grid;
     context.useRightCylinderForLambdaCorrection = &app_.settings().useRightCylinderForLambdaCorrection;
 
-    fuelmap_ = new views::CFuelmapView(context);
-    panes_->setTableViews(kFirstPane, fuelmap_, nullptr);
-    connect(fuelmap_, &views::CZamoGridView::idealWidthChanged, this,
-            [this](int width) { panes_->setGridWidth(kFirstPane, width); });
-    connect(fuelmap_, &views::CZamoGridView::documentEdited, this, [this] { setWindowModified(true); });
-    comm::PaneTargets targets;
-    targets.fuelMap = &fuelmap_->PortTarget();
-    comm_->setPaneTargets(targets);
+    tables_ = new TableViews(context, *panes_, this);
+    connect(tables_, &TableViews::documentEdited, this, [this] { setWindowModified(true); });
+    connect(tables_, &TableViews::staticPointChanged, this, [this](int degrees) {
+        status_->setPaneText(CZamoStatusbar::IgnitionAngle, QStringLiteral("BTDC (vOT): %1\u00B0").arg(degrees));
+    });
+    comm_->setPaneTargets(tables_->portTargets());
     updateViews(views::kHintAll);
 }
 
 void CMainFrame::updateViews(int hint)
 {
-    fuelmap_->OnUpdate(hint);
+    tables_->update(hint);
+}
+
+views::CFuelmapView& CMainFrame::fuelmapView()
+{
+    return tables_->fuelmap();
 }
 
 views::CZamoCylinderView* CMainFrame::activeCylinderView() const
 {
-    return panes_->activePane() == kFirstPane ? fuelmap_ : nullptr;
+    return tables_->viewOf(panes_->activePane());
 }
 
 void CMainFrame::connectControllers()
@@ -212,21 +216,18 @@ void CMainFrame::UpdateCommandStates()
     for (const auto& [id, a] : actions_) {
         CommandUi ui = commandState(id, s);
         // The view's own commands.
-        switch (id) {
-        case cmd::kFillRight:
-        case cmd::kFillDown: ui.enabled = view != nullptr && view->CanFillMeanValues(id == cmd::kFillDown); break;
-        case cmd::kNextGrid:
-        case cmd::kPreviousGrid: ui.enabled = view != nullptr && view->CanSwitchGrid(); break;
-        case cmd::kGridFont: ui.enabled = true; break;
-        case cmd::kAdjustPane: ui.enabled = s.activeView != kDiagnosticPane; break;
-        case cmd::kLambdaCorrection:
-            ui.enabled = fuelmap_->CanToggleLambdaCorrection();
-            ui.checked = fuelmap_->LambdaCorrection();
+        if (TableViews::isViewCommand(id)) {
+            ui = tables_->commandState(id, s.activeView);
+        } else if (id == cmd::kGridFont) {
+            ui.enabled = true;
+        } else if (id == cmd::kAdjustPane) {
+            ui.enabled = s.activeView != kDiagnosticPane && view != nullptr;
+        }
+        if (id == cmd::kLambdaCorrection) {
             a->setCheckable(true);
             a->setEnabled(ui.enabled);
             a->setChecked(ui.checked);
             continue;
-        default: break;
         }
         a->setEnabled(ui.enabled);
         const bool checkable = id == cmd::kOnline || id == cmd::kOnlineValues || id == cmd::kTableWindow ||
@@ -258,8 +259,7 @@ bool CMainFrame::RunCommand(int id)
 
 void CMainFrame::onCommand(int id)
 {
-    const bool viewCommand = id == cmd::kFillRight || id == cmd::kFillDown || id == cmd::kNextGrid ||
-                             id == cmd::kPreviousGrid || id == cmd::kLambdaCorrection || id == cmd::kGridFont;
+    const bool viewCommand = TableViews::isViewCommand(id) || id == cmd::kGridFont;
     if (id != cmd::kAdjustPane && !viewCommand && !commandState(id, state()).enabled) {
         return;
     }
@@ -292,17 +292,10 @@ void CMainFrame::onCommand(int id)
     case cmd::kHelp: openHelp(); break;
     case cmd::kFillRight:
     case cmd::kFillDown:
-        if (views::CZamoCylinderView* view = activeCylinderView()) {
-            view->FillMeanValues(id == cmd::kFillDown);
-        }
-        break;
     case cmd::kNextGrid:
     case cmd::kPreviousGrid:
-        if (views::CZamoCylinderView* view = activeCylinderView()) {
-            id == cmd::kNextGrid ? view->NextGrid() : view->PreviousGrid();
-        }
-        break;
-    case cmd::kLambdaCorrection: fuelmap_->SetLambdaCorrection(!fuelmap_->LambdaCorrection()); break;
+    case cmd::kLambdaCorrection:
+    case cmd::kSetTeethAndOffset: tables_->run(id, panes_->activePane()); break;
     default:
         if (id < kFirstPane || id > kDiagnosticPane) {
             return;
@@ -387,7 +380,7 @@ void CMainFrame::ApplyGridFont(const QFont& font)
     }
     gridFont_ = font;
     app_.settings().gridFont = font.toString().toStdString();
-    fuelmap_->OnGridFontChanged(font);
+    tables_->applyGridFont(font);
 }
 
 void CMainFrame::chooseGridFont()

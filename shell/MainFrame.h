@@ -37,6 +37,7 @@ class CZamoStatusbar;
 class FileController;
 class PaneLayout;
 class PortController;
+class TableViews;
 
 // The main window: menus, tool bar and view bar, the panes, the status
 // bar. The work is delegated: communication to CommController, ports to
@@ -66,7 +67,8 @@ public:
     FileController& files() { return *files_; }
     PaneLayout& panes() { return *panes_; }
     CZamoStatusbar& statusbar() { return *status_; }
-    views::CFuelmapView& fuelmapView() { return *fuelmap_; }
+    TableViews& tables() { return *tables_; }
+    views::CFuelmapView& fuelmapView();
     // The cylinder view of the active pane, if it has one.
     views::CZamoCylinderView* activeCylinderView() const;
 
@@ -139,7 +141,7 @@ private:
     std::vector<QAction*> replaceActions_;
     std::function<bool(const QUrl&)> openUrl_;
     std::unique_ptr<platform::MessageTarget> frameTarget_;
-    views::CFuelmapView* fuelmap_ = nullptr;
+    TableViews* tables_ = nullptr;
     QFont gridFont_;
     QPoint fontDialogPos_;
     bool fontDialogPlaced_ = false;

@@ -72,6 +72,10 @@ void CMainFrame::buildMenus()
     addCommand(fuel, cmd::kLambdaCorrection, tr("&Use Right Cylinder Map for Lambda Correction"));
     connect(fuel, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
+    QMenu* ignition = bar->addMenu(tr("&Ignition"));
+    addCommand(ignition, cmd::kSetTeethAndOffset, tr("Set the &Teeth and the Offset..."));
+    connect(ignition, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+
     QMenu* view = bar->addMenu(tr("&View"));
     statusBarAction_ = view->addAction(tr("&Status Bar"));
     statusBarAction_->setCheckable(true);

@@ -178,13 +178,15 @@ FunctionEdit applyFunctionEdit(std::span<uint8_t, kTableSize> table, int row, in
 std::string cellText(std::span<const uint8_t, kTableSize> table, int row, int column, AdaptToPcFn toPc);
 
 // The row of a live point (cell index of live values 132..134): none for
-// 255, values above 30 count as 31.
+// 255. The box reports the position 0..15 in its own copy of the axis,
+// which it holds in reversed order, so its position j is the document's
+// point 15 - j, shown in row 18 + j; larger values count as 15.
 constexpr int liveMarkerRow(int value)
 {
     if (value == kLiveNone || value < 0) {
         return -1;
     }
-    return (value > 30 ? 31 : value) + kFirstPointRow;
+    return kFirstShownRow + (value > 15 ? 15 : value);
 }
 
 // The online tuning selection: a column among 0, 1, 2, 5, 6, 8, 9 and, for

@@ -2,6 +2,7 @@
 // the middle (the simulator killed, as a pulled USB adapter), and commands
 // that arrive while an operation runs.
 #include "shell/CommController.h"
+#include "EditorHarness.h"
 #include "ProgramFolder.h"
 #include "comm/Operation.h"
 #include "comm/PortCodes.h"
@@ -25,6 +26,7 @@
 #include <mutex>
 
 using namespace morvex::shell;
+using testing_support::Editor;
 using testing_support::ScratchProgramFolder;
 
 namespace {
@@ -115,35 +117,12 @@ public:
     intptr_t send(uint32_t, uintptr_t, intptr_t) override { return 0; }
 };
 
-struct Editor {
-    explicit Editor(const QString& device)
+// An editor whose COM7 is `device`.
+struct DeviceEditor : Editor {
+    explicit DeviceEditor(const QString& device)
+        : Editor("[Misc]\r\nLastUsedCom=7\r\nLastUsedBAUD=9600\r\n[Ports]\r\nCOM7=" + device.toStdString() + "\r\n")
     {
-        folder.write("Morvex.ini", "[Misc]\r\nLastUsedCom=7\r\nLastUsedBAUD=9600\r\n[Ports]\r\nCOM7=" +
-                                       device.toStdString() + "\r\n");
-        CMorvexApp::Options o;
-        o.programDir = folder.path();
-        o.userConfigDir = folder.path() / "user-config";
-        started = app.InitInstance(o, messages);
-        if (started) {
-            app.OpenStartupDocument();
-            frame = std::make_unique<CMainFrame>(app, messages);
-            frame->resize(1000, 700);
-            frame->show();
-        }
     }
-    ~Editor()
-    {
-        frame.reset();
-        app.ExitInstance();
-    }
-    QString transferText() { return frame->statusbar().paneText(CZamoStatusbar::TransferText); }
-    QString linkText() { return frame->statusbar().paneText(CZamoStatusbar::LinkState); }
-
-    ScratchProgramFolder folder;
-    morvex::test::RecordingMessages messages;
-    CMorvexApp app;
-    bool started = false;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace
@@ -164,7 +143,7 @@ private slots:
         QFETCH(int, command);
         Box box;
         QVERIFY(!box.device.isEmpty());
-        Editor e(box.device);
+        DeviceEditor e(box.device);
         QVERIFY(e.started);
 
         e.frame->action(command)->trigger();
@@ -210,7 +189,7 @@ private slots:
     // the buffers the worker is sending from.
     void aCommandDuringATransferLeavesItsBuffersAlone()
     {
-        Editor e(QStringLiteral("/dev/null"));
+        DeviceEditor e(QStringLiteral("/dev/null"));
         QVERIFY(e.started);
         auto shared = std::make_shared<HeldEchoLine::Shared>();
         e.frame->comm().setLineFactory([shared] { return std::make_unique<HeldEchoLine>(shared); });

@@ -1,4 +1,5 @@
 #include "shell/MainFrame.h"
+#include "EditorHarness.h"
 #include "ProgramFolder.h"
 #include "SilentLine.h"
 #include "comm/Operation.h"
@@ -8,6 +9,7 @@
 #include "platform/SerialLine.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
+#include "shell/FileController.h"
 #include "shell/InfoDlg.h"
 #include "shell/MorvexApp.h"
 #include "shell/PaneHeader.h"
@@ -30,54 +32,11 @@
 #include <vector>
 
 using namespace morvex::shell;
+using testing_support::Editor;
 using testing_support::ScratchProgramFolder;
 using testing_support::SilentLine;
 
 namespace {
-
-
-// One editor on a program folder of its own.
-struct Editor {
-    explicit Editor(const std::string& settings = {})
-    {
-        folder.write("Morvex.ini", settings);
-        CMorvexApp::Options o;
-        o.programDir = folder.path();
-        o.userConfigDir = folder.path() / "user-config";
-        started = app.InitInstance(o, messages);
-        if (started) {
-            app.OpenStartupDocument();
-            frame = std::make_unique<CMainFrame>(app, messages);
-            frame->setUrlOpener([this](const QUrl& url) {
-                opened.push_back(url);
-                return openSucceeds;
-            });
-            frame->resize(1000, 700);
-            frame->show();
-            // Shortcuts reach the active window only.
-            frame->activateWindow();
-            active = QTest::qWaitForWindowActive(frame.get());
-        }
-    }
-    ~Editor()
-    {
-        frame.reset();
-        app.ExitInstance();
-    }
-
-    QString transferText() { return frame->statusbar().paneText(CZamoStatusbar::TransferText); }
-    QString linkText() { return frame->statusbar().paneText(CZamoStatusbar::LinkState); }
-    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(frame.get(), k, m); }
-
-    ScratchProgramFolder folder;
-    morvex::test::RecordingMessages messages;
-    CMorvexApp app;
-    bool started = false;
-    bool active = false;
-    std::unique_ptr<CMainFrame> frame;
-    std::vector<QUrl> opened;
-    bool openSucceeds = true;
-};
 
 } // namespace
 
@@ -318,6 +277,8 @@ private slots:
     {
         Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
         QVERIFY(e.started);
+        // The simulated box holds the demo set: the same ignition map number.
+        QVERIFY(e.frame->files().OpenFile(e.folder.path() / "DATA" / "Demo.M60"));
         QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
         e.frame->ports().StartSimulatedBox();
         QVERIFY(ready.wait(10000));

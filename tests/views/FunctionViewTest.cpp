@@ -133,13 +133,13 @@ private slots:
         QVERIFY(!f.grid().IsEditable());
         // Live markers of the temperature and pressure points; column 0
         // is tuned, so its live point is the focus cell.
-        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 133 | (20 << 16));
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 133 | (4 << 16));
         QCOMPARE(f.back(22, 1), CFunctionView::kMarkerBack);
         QVERIFY(!f.grid().GetFocusCell().IsValid());
         f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 133 | (40 << 16));
         QCOMPARE(f.back(22, 1), grid::kColorDefault);
         QCOMPARE(f.back(33, 1), CFunctionView::kMarkerBack);
-        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 132 | (21 << 16));
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 132 | (5 << 16));
         QCOMPARE(f.back(23, 0), CZamoCylinderView::kLiveBack);
         QCOMPARE(f.grid().GetFocusCell(), grid::CCellID(23, 0));
         f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 134 | (255 << 16));

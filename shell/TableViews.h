@@ -1,0 +1,64 @@
+#pragma once
+
+#include "comm/Operation.h"
+#include "shell/FrameRules.h"
+#include "views/ViewContext.h"
+
+#include <QObject>
+
+class QFont;
+
+namespace morvex::views {
+class CZamoCylinderView;
+class CFuelmapView;
+class CDOS_FunctionView;
+class CDOS_IgnitionView;
+} // namespace morvex::views
+
+namespace morvex::shell {
+
+class PaneLayout;
+
+// The table views of the panes: creates them into their panes, tells them
+// of document changes and fonts, hands the ignition map number from the
+// function view to the ignition view, and runs the commands the active
+// view owns (fill, grid switching, the fuel map and ignition options).
+class TableViews : public QObject {
+    Q_OBJECT
+public:
+    TableViews(const views::ViewContext& context, PaneLayout& panes, QObject* parent = nullptr);
+
+    views::CFuelmapView& fuelmap() const { return *fuelmap_; }
+    views::CDOS_FunctionView& function() const { return *function_; }
+    views::CDOS_IgnitionView& ignition() const { return *ignition_; }
+    // The table view of pane `pane`, if it has one.
+    views::CZamoCylinderView* viewOf(int pane) const;
+    // Where the port worker's reports for each pane's jobs go.
+    comm::PaneTargets portTargets() const;
+
+    // The document changed (hint 0 all, 1 headers, 2 tables).
+    void update(int hint);
+    void applyGridFont(const QFont& font);
+
+    // The commands of the active view: whether `id` is one, its state in
+    // pane `pane`, and running it there.
+    static bool isViewCommand(int id);
+    CommandUi commandState(int id, int pane) const;
+    void run(int id, int pane);
+
+signals:
+    // An edit changed the document.
+    void documentEdited();
+    // The ignition view's static ignition point, for the status bar.
+    void staticPointChanged(int degrees);
+
+private:
+    void place(int pane, views::CZamoCylinderView* view);
+
+    PaneLayout& panes_;
+    views::CFuelmapView* fuelmap_;
+    views::CDOS_FunctionView* function_;
+    views::CDOS_IgnitionView* ignition_;
+};
+
+} // namespace morvex::shell

@@ -1,0 +1,63 @@
+#pragma once
+
+// One editor as `morvex` builds it, on a program folder of its own: the
+// application started from a settings file, the start-up document, the
+// main window shown and active. Message boxes are recorded and answered.
+#include "ProgramFolder.h"
+#include "shell/MainFrame.h"
+#include "shell/MorvexApp.h"
+#include "shell/ZamoStatusbar.h"
+#include "tests/document/RecordingMessages.h"
+
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct Editor {
+    explicit Editor(const std::string& settings = {})
+    {
+        folder.write("Morvex.ini", settings);
+        morvex::shell::CMorvexApp::Options o;
+        o.programDir = folder.path();
+        o.userConfigDir = folder.path() / "user-config";
+        started = app.InitInstance(o, messages);
+        if (started) {
+            app.OpenStartupDocument();
+            frame = std::make_unique<morvex::shell::CMainFrame>(app, messages);
+            frame->setUrlOpener([this](const QUrl& url) {
+                opened.push_back(url);
+                return openSucceeds;
+            });
+            frame->resize(1000, 700);
+            frame->show();
+            // Shortcuts reach the active window only.
+            frame->activateWindow();
+            active = QTest::qWaitForWindowActive(frame.get());
+        }
+    }
+    ~Editor()
+    {
+        frame.reset();
+        app.ExitInstance();
+    }
+
+    QString transferText() const { return frame->statusbar().paneText(morvex::shell::CZamoStatusbar::TransferText); }
+    QString linkText() const { return frame->statusbar().paneText(morvex::shell::CZamoStatusbar::LinkState); }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(frame.get(), k, m); }
+
+    ScratchProgramFolder folder;
+    morvex::test::RecordingMessages messages;
+    morvex::shell::CMorvexApp app;
+    bool started = false;
+    bool active = false;
+    std::unique_ptr<morvex::shell::CMainFrame> frame;
+    std::vector<QUrl> opened;
+    bool openSucceeds = true;
+};
+
+} // namespace testing_support
