@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <map>
 
 namespace morvex::views {
@@ -42,7 +43,7 @@ int roundMap(double x)
     return static_cast<int>(x + 0.5);
 }
 
-uint8_t parseCellValue(std::string_view t)
+TypedNumber parseTypedNumber(std::string_view t)
 {
     std::size_t i = 0;
     while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])) != 0) {
@@ -53,14 +54,28 @@ uint8_t parseCellValue(std::string_view t)
         negative = t[i] == '-';
         ++i;
     }
-    // Only the low 16 bits count, so the digits are accumulated modulo 2^16.
-    uint32_t magnitude = 0;
+    // The low bits are accumulated modulo 2^16, the whole number saturates.
+    uint32_t low = 0;
+    long long whole = 0;
+    constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
     for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) != 0; ++i) {
-        magnitude = (magnitude * 10 + static_cast<uint32_t>(t[i] - '0')) & 0xFFFFu;
+        const int digit = t[i] - '0';
+        low = (low * 10 + static_cast<uint32_t>(digit)) & 0xFFFFu;
+        whole = std::min(whole * 10 + digit, kLimit);
     }
-    const uint32_t low = negative ? (0x10000u - magnitude) & 0xFFFFu : magnitude;
-    const int value = low >= 0x8000u ? static_cast<int>(low) - 0x10000 : static_cast<int>(low);
-    return static_cast<uint8_t>(std::clamp(value, 0, kMaxValue));
+    if (negative) {
+        low = (0x10000u - low) & 0xFFFFu;
+        whole = -whole;
+    }
+    TypedNumber n;
+    n.whole = static_cast<int>(std::clamp(whole, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+    n.low16 = low >= 0x8000u ? static_cast<int>(low) - 0x10000 : static_cast<int>(low);
+    return n;
+}
+
+uint8_t parseCellValue(std::string_view t)
+{
+    return static_cast<uint8_t>(std::clamp(parseTypedNumber(t).low16, 0, kMaxValue));
 }
 
 uint8_t rightPercent(uint8_t left, uint8_t right)

@@ -35,8 +35,17 @@ inline constexpr int columnOf(int position)
 // x + 0.5 truncated toward zero: the rounding of every map edit.
 int roundMap(double x);
 
-// The value typed into a map cell: the leading decimal number (as atoi),
-// its low 16 bits as a signed number, limited to 0..250.
+// The leading decimal number of a typed cell text, as atoi reads it:
+// `whole` limited to the int range, `low16` its low 16 bits as a signed
+// number (what the box's 16-bit cells keep of it).
+struct TypedNumber {
+    int whole = 0;
+    int low16 = 0;
+};
+TypedNumber parseTypedNumber(std::string_view text);
+
+// The value typed into a map cell: the low 16 bits of the typed number as a
+// signed number, limited to 0..250.
 uint8_t parseCellValue(std::string_view text);
 
 // The right cylinder in per cent of the left one, 0..250.

@@ -1,5 +1,7 @@
 #include "views/FunctionTable.h"
 
+#include "views/CylinderMap.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -118,21 +120,7 @@ std::optional<uint16_t> lineAddressOf(int offset)
 
 int parseCellNumber(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long n = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) != 0; ++i) {
-        n = std::min(n * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
-    }
-    return static_cast<int>(
-        std::clamp(negative ? -n : n, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+    return parseTypedNumber(text).whole;
 }
 
 int revLimitShown(uint16_t raw, AdaptToPcFn toPc)

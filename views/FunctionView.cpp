@@ -198,19 +198,6 @@ void CFunctionView::FillMeanValues(bool down)
     }
 }
 
-void CFunctionView::ShowEditMessage(const char* text)
-{
-    if (context_.messages == nullptr) {
-        return;
-    }
-    // A modal box would stall the window while the box is being polled.
-    if (grid_->IsLockedStepping()) {
-        context_.messages->beep();
-        return;
-    }
-    context_.messages->show({text, platform::UserMessage::Icon::Exclamation});
-}
-
 int CFunctionView::ApplyCellEdit(int row, int column)
 {
     if (table_ == nullptr) {
@@ -230,7 +217,7 @@ int CFunctionView::ApplyCellEdit(int row, int column)
     }
     if (edit.roundTripFailed) {
         // Stored anyway: the box gets what the conversion gives.
-        ShowEditMessage(ft::kRevLimitMismatchMessage);
+        ShowEditMessage(ft::kRevLimitMismatchMessage, platform::UserMessage::Icon::Exclamation, false, false);
     }
     CellEditResult result;
     result.answer = edit.answer;

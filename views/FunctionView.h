@@ -53,7 +53,6 @@ protected:
     void PaintRevLimitHighCell();
     void ResetPointColours();
     // A message an edit raises: only a beep while the grid is stepped online.
-    void ShowEditMessage(const char* text);
 
     uint8_t* table_ = nullptr;
 

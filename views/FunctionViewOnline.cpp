@@ -232,24 +232,12 @@ void CDOS_FunctionView::OnBoxEvent(uint32_t code, intptr_t lParam)
         [[fallthrough]];
     case PT_WRITE_DONE:
         ResetPointColours();
-        EnableGridEditing(true);
-        if (partner_ != nullptr) {
-            partner_->TransferProgress(0, 0);
-        }
-        grid_->viewport()->update();
+        TransferEnded();
         break;
     case PT_RECEIVE_STARTED:
-    case PT_SEND_STARTED:
-        EnableGridEditing(false);
-        if (partner_ != nullptr) {
-            partner_->TransferProgress(1, 0);
-        }
-        break;
+    case PT_SEND_STARTED: TransferStarted(); break;
     case PT_ONLINE_STARTED:
-        EnableGridEditing(false);
-        grid_->SetTrackFocusCell(true);
-        grid_->SetFrameFocusCell(true);
-        grid_->SetLockedStepping(true);
+        LockForOnline();
         tuning_.forgetLive();
         MarkOnline(true);
         break;

@@ -33,7 +33,7 @@ struct TypedValue {
 
 TypedValue typedValue(const IgnitionEdit& e)
 {
-    const int v = parseSignedCell(e.typed);
+    const int v = parseTypedNumber(e.typed).low16;
     if (v > e.maximum) {
         return {e.maximum, true};
     }
@@ -169,26 +169,6 @@ bool stepsFromDegrees(const IgnitionTables& t, const IgnitionSetup& s)
         convert(t.rightSteps[p], t.rightDegrees[p]);
     }
     return !limited;
-}
-
-int parseSignedCell(std::string_view t)
-{
-    std::size_t i = 0;
-    while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])) != 0) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-        negative = t[i] == '-';
-        ++i;
-    }
-    // Only the low 16 bits count, so the digits are accumulated modulo 2^16.
-    uint32_t magnitude = 0;
-    for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) != 0; ++i) {
-        magnitude = (magnitude * 10 + static_cast<uint32_t>(t[i] - '0')) & 0xFFFFu;
-    }
-    const uint32_t low = negative ? (0x10000u - magnitude) & 0xFFFFu : magnitude;
-    return low >= 0x8000u ? static_cast<int>(low) - 0x10000 : static_cast<int>(low);
 }
 
 std::string degreesPerStepText(int teeth)

@@ -86,10 +86,6 @@ inline constexpr const char* kNoTeethMessage = "Can't do anything if teeth = 0!"
 inline constexpr const char* kDataLimitedMessage =
     "Some Ignition Box Data exceeded the maximum possible value and was limited!";
 
-// The value of a typed text: its leading decimal number (as atoi), low 16
-// bits as a signed number.
-int parseSignedCell(std::string_view text);
-
 // "Degrees per step" of the Set Teeth and Offset dialog: "%0.2f" of
 // 180 / teeth, "0" for 0 (or fewer) teeth.
 std::string degreesPerStepText(int teeth);

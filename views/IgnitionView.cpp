@@ -146,28 +146,6 @@ void CIgnitionView::EnableGridEditing(bool enable)
     }
 }
 
-void CIgnitionView::Beep()
-{
-    if (context_.messages != nullptr) {
-        context_.messages->beep();
-    }
-}
-
-void CIgnitionView::ShowEditMessage(const std::string& text)
-{
-    if (!IsSingleCellEdit() || context_.messages == nullptr) {
-        return;
-    }
-    if (grid_->IsLockedStepping()) {
-        context_.messages->beep();
-        return;
-    }
-    platform::UserMessage m;
-    m.text = text;
-    m.icon = platform::UserMessage::Icon::Exclamation;
-    context_.messages->show(m);
-}
-
 void CIgnitionView::ShowDataLimited()
 {
     if (grid_->IsLockedStepping()) {
@@ -223,7 +201,7 @@ int CIgnitionView::ApplyCellEdit(int row, int column)
     }
     const IgnitionSetup setup = Setup();
     if (!setup.valid()) {
-        ShowEditMessage(kNoTeethMessage);
+        ShowEditMessage(kNoTeethMessage, platform::UserMessage::Icon::Exclamation, false);
         return -1;
     }
     double minimum = 0;

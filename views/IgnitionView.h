@@ -44,11 +44,9 @@ protected:
     void FillCells(const uint8_t* table, int maximum);
     // A message of the edit path: single-cell edits only, and while the grid
     // is stepped online a beep instead of a modal box.
-    void ShowEditMessage(const std::string& text);
     // "Some Ignition Box Data ... limited!": while online or during a
     // transfer it waits until editing is enabled again.
     void ShowDataLimited();
-    void Beep();
 
     uint8_t* leftSteps_ = nullptr;
     uint8_t* rightSteps_ = nullptr;

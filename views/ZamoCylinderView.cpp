@@ -211,7 +211,13 @@ bool CZamoCylinderView::IsSingleCellEdit() const
 
 void CZamoCylinderView::ShowLimitMessage(const std::string& text)
 {
-    if (!IsSingleCellEdit() || context_.messages == nullptr) {
+    ShowEditMessage(text, platform::UserMessage::Icon::None, true);
+}
+
+void CZamoCylinderView::ShowEditMessage(const std::string& text, platform::UserMessage::Icon icon, bool beep,
+                                        bool singleCellOnly)
+{
+    if ((singleCellOnly && !IsSingleCellEdit()) || context_.messages == nullptr) {
         return;
     }
     // A modal box would stall the window while the box is being polled.
@@ -221,8 +227,16 @@ void CZamoCylinderView::ShowLimitMessage(const std::string& text)
     }
     platform::UserMessage m;
     m.text = text;
-    m.beep = true;
+    m.icon = icon;
+    m.beep = beep;
     context_.messages->show(m);
+}
+
+void CZamoCylinderView::Beep()
+{
+    if (context_.messages != nullptr) {
+        context_.messages->beep();
+    }
 }
 
 int CZamoCylinderView::Finish(int row, int column, const CellEditResult& result)
@@ -250,8 +264,8 @@ int CZamoCylinderView::ApplyCellEdit(int row, int column)
     }
     const int p = positionOf(row, column);
     const std::string typed = grid_->GetItemText(row, column).toStdString();
-    const CellEditResult r = applyCoupledEdit(static_cast<CylinderGrid>(tabOfGrid(activeGrid_)), typed, left_[p], right_[p],
-                                              percent_[static_cast<std::size_t>(p)]);
+    const CellEditResult r = applyCoupledEdit(static_cast<CylinderGrid>(tabOfGrid(activeGrid_)), typed, left_[p],
+                                              right_[p], percent_[static_cast<std::size_t>(p)]);
     return Finish(row, column, r);
 }
 
@@ -424,11 +438,7 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         [[fallthrough]];
     case PT_WRITE_DONE:
         ResetCellColours();
-        EnableGridEditing(true);
-        if (partner_ != nullptr) {
-            partner_->TransferProgress(0, 0);
-        }
-        grid_->viewport()->update();
+        TransferEnded();
         break;
     case PT_READ_BEGIN:
         blink_ = true;
@@ -482,17 +492,9 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         grid_->RedrawCell(row, column);
         break;
     case PT_RECEIVE_STARTED:
-    case PT_SEND_STARTED:
-        EnableGridEditing(false);
-        if (partner_ != nullptr) {
-            partner_->TransferProgress(1, 0);
-        }
-        break;
+    case PT_SEND_STARTED: TransferStarted(); break;
     case PT_ONLINE_STARTED:
-        EnableGridEditing(false);
-        grid_->SetTrackFocusCell(true);
-        grid_->SetFrameFocusCell(true);
-        grid_->SetLockedStepping(true);
+        LockForOnline();
         live_ = {};
         previousLive_ = {};
         SetLiveCell(-1, -1);
@@ -517,6 +519,31 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         break;
     default: break;
     }
+}
+
+void CZamoCylinderView::TransferStarted()
+{
+    EnableGridEditing(false);
+    if (partner_ != nullptr) {
+        partner_->TransferProgress(1, 0);
+    }
+}
+
+void CZamoCylinderView::TransferEnded()
+{
+    EnableGridEditing(true);
+    if (partner_ != nullptr) {
+        partner_->TransferProgress(0, 0);
+    }
+    grid_->viewport()->update();
+}
+
+void CZamoCylinderView::LockForOnline()
+{
+    EnableGridEditing(false);
+    grid_->SetTrackFocusCell(true);
+    grid_->SetFrameFocusCell(true);
+    grid_->SetLockedStepping(true);
 }
 
 QSize CZamoCylinderView::GetIdealSize() const

@@ -2,6 +2,7 @@
 
 #include "grid/GridDefs.h"
 #include "platform/QueuedMessageTarget.h"
+#include "platform/UserMessages.h"
 #include "views/CylinderMap.h"
 #include "views/ZamoGridView.h"
 
@@ -72,9 +73,14 @@ protected:
     virtual int PositionOfStep(int step) const { return step; }
     uint8_t UpdateCommand() const { return updateCommand_; }
     void SetUpdateCommand(uint8_t command) { updateCommand_ = command; }
-    // Shows a limit message for single-cell edits only; while the grid is
-    // stepped online only a beep, never a modal box.
+    // Shows a limit message (beep first) for single-cell edits only; while
+    // the grid is stepped online only a beep, never a modal box.
     void ShowLimitMessage(const std::string& text);
+    // The same for the views' other edit messages (`singleCellOnly` false:
+    // also for bulk edits).
+    void ShowEditMessage(const std::string& text, platform::UserMessage::Icon icon, bool beep,
+                         bool singleCellOnly = true);
+    void Beep();
     bool IsSingleCellEdit() const;
     // Only the lower half of the map (grid rows 17..32) is shown: rows
     // 1..16 are fixed with height 0 and never edited.
@@ -93,6 +99,13 @@ protected:
     void LayoutChildren(int width, int height) override;
     void RebuildChart();
     void ResetCellColours();
+    // The steps every table view takes when a transfer starts (editing off,
+    // the chart animates), when one ends (editing on again, the chart
+    // still), and when online mode locks the grid (only the stepping keys
+    // change the focus cell).
+    void TransferStarted();
+    void TransferEnded();
+    void LockForOnline();
     void ForgetLiveCell();
 
     QTabBar* tabs_;
