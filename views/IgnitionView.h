@@ -42,8 +42,6 @@ protected:
     // Writes `table` into the data cells with the cell limits 0..maximum;
     // null empties them.
     void FillCells(const uint8_t* table, int maximum);
-    // A message of the edit path: single-cell edits only, and while the grid
-    // is stepped online a beep instead of a modal box.
     // "Some Ignition Box Data ... limited!": while online or during a
     // transfer it waits until editing is enabled again.
     void ShowDataLimited();
