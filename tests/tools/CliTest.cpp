@@ -93,7 +93,9 @@ TEST_F(Cli, CsvRoundTripAndDiff)
 
     const Result d = cli("diff " + file("a.M60") + " " + file("b.M60"));
     EXPECT_EQ(d.status, 1);
-    EXPECT_NE(d.out.find("TAB_DDZ_RECHTS row 32 col 16 (11000 rpm, 94 %): 0 -> 9\n"), std::string::npos) << d.out;
+    // Named as the grids show it: the bottom row is the lowest revolutions.
+    EXPECT_NE(d.out.find("TAB_DDZ_RECHTS row 32 col 16 (1000 rpm, 94 %): 0 -> 9\n"), std::string::npos) << d.out;
+    EXPECT_NE(d.out.find("TAB_DDZ_RECHTS row 17 col 1 (11000 rpm, 0 %): 0 -> 5\n"), std::string::npos) << d.out;
 
     // Axis words are shown in physical units.
     write("rpm.csv", "13824\r\n8253\r\n5945\r\n4608\r\n3761\r\n3196\r\n2764\r\n2435\r\n2185\r\n1974\r\n1801\r\n1660\r\n"

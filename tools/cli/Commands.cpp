@@ -187,12 +187,13 @@ private:
     }
 
     // A map cell is named by its rpm and throttle axis values (of file A)
-    // where it lies on the shown part of the map.
+    // where it lies on the shown part of the map: the bottom row is the
+    // lowest revolutions point, as the editor's grids show it.
     std::string mapCell(int row, int column) const
     {
         std::string where = "row " + std::to_string(row + 1) + " col " + std::to_string(column + 1);
         if (row >= 16) {
-            where += " (" + a_.doc->IndexText(IndexTable::DZI, row - 16) + " " +
+            where += " (" + a_.doc->IndexText(IndexTable::DZI, 31 - row) + " " +
                      utf8(core_.labels().unit(morvex::Channel::Revolutions)) + ", " +
                      a_.doc->IndexText(IndexTable::DKI, column) + " " +
                      utf8(core_.labels().unit(morvex::Channel::ThrottlePosition)) + ")";
