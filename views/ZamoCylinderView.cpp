@@ -32,15 +32,7 @@ constexpr ColorRef kError = 0x0000FF;
 } // namespace
 
 CZamoCylinderView::CZamoCylinderView(const ViewContext& context, GridFlavour flavour, Tabs tabs, QWidget* parent)
-    : CZamoGridView(context, flavour, parent), tabs_(tabs == Tabs::Shown ? new QTabBar(this) : nullptr),
-      portTarget_(
-          [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
-              if (message == comm::WM_PORT_NOTIFY) {
-                  OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
-              }
-              return 0;
-          },
-          this)
+    : CZamoGridView(context, flavour, parent), tabs_(tabs == Tabs::Shown ? new QTabBar(this) : nullptr)
 {
     if (tabs_ == nullptr) {
         return;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "grid/GridDefs.h"
-#include "platform/QueuedMessageTarget.h"
 #include "platform/UserMessages.h"
 #include "views/CylinderMap.h"
 #include "views/ZamoGridView.h"
@@ -27,8 +26,6 @@ public:
                                Tabs tabs = Tabs::Shown, QWidget* parent = nullptr);
     ~CZamoCylinderView() override;
 
-    // Where the port worker's reports for this view's jobs go.
-    platform::MessageTarget& PortTarget() { return portTarget_; }
 
     int ActiveGrid() const { return activeGrid_; }
     // The tab bar; null in a view without tabs.
@@ -49,7 +46,7 @@ public:
     virtual void SetGridLabels(int id);
     virtual void LoadGrid(int id);
     virtual void ComputeRightPercent(int count);
-    virtual void OnBoxEvent(uint32_t code, intptr_t lParam);
+    void OnBoxEvent(uint32_t code, intptr_t lParam) override;
     virtual void SetCellValue(int position, int value);
     // GRID_NOTIFY_BEGIN_EDIT: false keeps the cell as it is.
     virtual bool CanEditCell(int row, int column) const;
@@ -121,7 +118,6 @@ protected:
 
 private:
     bool lowerHalfOnly_ = false;
-    platform::QueuedMessageTarget portTarget_;
     uint8_t updateCommand_ = 255;
 };
 

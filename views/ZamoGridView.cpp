@@ -1,5 +1,6 @@
 #include "views/ZamoGridView.h"
 
+#include "comm/PortCodes.h"
 #include "grid/GridCellTypes.h"
 #include "grid/ValueGridCtrl.h"
 #include "platform/Encoding.h"
@@ -55,7 +56,15 @@ QString fromLabels(const std::string& text)
 
 CZamoGridView::CZamoGridView(const ViewContext& context, GridFlavour flavour, QWidget* parent)
     : QWidget(parent), context_(context), grid_(createGrid(flavour, this)), rowCaption_(new CLBToRTStatic(this)),
-      columnCaption_(new QLabel(this))
+      columnCaption_(new QLabel(this)),
+      portTarget_(
+          [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+              if (message == comm::WM_PORT_NOTIFY) {
+                  OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
+              }
+              return 0;
+          },
+          this)
 {
     grid_->SetControlId(kGridControlId);
     grid_->SetNotifyTarget(this);

@@ -2,6 +2,7 @@
 
 #include "document/Labels.h"
 #include "grid/GridDefs.h"
+#include "platform/QueuedMessageTarget.h"
 #include "views/GridIds.h"
 #include "views/ViewContext.h"
 
@@ -53,6 +54,11 @@ public:
     void SetPartnerChart(PartnerChart* chart) { partner_ = chart; }
     PartnerChart* GetPartnerChart() const { return partner_; }
 
+    // Where the port worker's reports for this view's jobs go; they arrive
+    // on the UI thread as OnBoxEvent.
+    platform::MessageTarget& PortTarget() { return portTarget_; }
+    virtual void OnBoxEvent(uint32_t /*code*/, intptr_t /*lParam*/) {}
+
     virtual const uint8_t* GetDisplayedTable() const { return displayedTable_; }
     virtual QSize GetIdealSize() const;
     // The width Adjust Pane gives the view, the grid's full height.
@@ -99,6 +105,9 @@ protected:
     const uint8_t* displayedTable_ = nullptr;
     int captionHeight_ = 0;
     bool adjustQueued_ = false;
+
+private:
+    platform::QueuedMessageTarget portTarget_;
 };
 
 } // namespace morvex::views
