@@ -102,6 +102,7 @@ void CMainFrame::buildViews()
     context.labels = &app_.core().labels();
     context.frame = frameTarget_.get();
     context.messages = &messages_;
+    context.sensors = &app_.sensors();
     const GridFonts fonts = createGridFonts();
     gridFont_ = fonts.grid;
     // A stored font that does not read back leaves the default.

@@ -10,6 +10,7 @@ class UserMessages;
 namespace morvex {
 class CMorvexDoc;
 class CLabels;
+class LambdaSensors;
 } // namespace morvex
 
 namespace morvex::views {
@@ -22,6 +23,9 @@ struct ViewContext {
     const CLabels* labels = nullptr;
     platform::MessageTarget* frame = nullptr;
     platform::UserMessages* messages = nullptr;
+    // The lambda sensor chosen in the Data Record menu: its conversion shows
+    // recorded lambda values.
+    const LambdaSensors* sensors = nullptr;
     QFont gridFont;
     QFont captionFont;
     // The Fuel Map option of the application's settings (shared by every
