@@ -16,6 +16,16 @@ inline constexpr int kGridRight = 1213;   // right cylinder
 inline constexpr int kGridPremap = 1214;  // the ignition view's read-only premap
 inline constexpr int kFirstGrid = kGridLeft;
 
+// The data record view: left lambda, right lambda %, right lambda on the
+// first three tabs, then these; the Min / Max grid is a control of its own
+// that takes the map grid's place (and id) while its tab is shown.
+inline constexpr int kGridInjectionTime = 1214;
+inline constexpr int kGridInjectionDuty = 1215;
+inline constexpr int kGridFuelConsumption = 1216;
+inline constexpr int kGridMeasureCount = 1217;
+inline constexpr int kGridMinMax = 1218;
+inline constexpr int kMinMaxControlId = 1221;
+
 constexpr int gridOfTab(int tab)
 {
     return kFirstGrid + tab;

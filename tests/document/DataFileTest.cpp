@@ -130,7 +130,15 @@ TEST_F(DataFile, RoundTripOfEveryTableAndRecord)
     }
     // Between PARAMETERS and the ignition maps lies memory no file stores.
     std::fill(image.begin() + box::PARAMETERS + 16, image.begin() + box::TAB_DDZ_LINKS, uint8_t{0});
+    // Statistics as recording leaves them: some values set, the rest at the
+    // empty bounds; and a count at its cap.
+    for (int r = 0; r < kMinMaxRecords; ++r) {
+        MinMaxRecord m = MinMaxRecord::empty();
+        m.values[static_cast<std::size_t>(r % 8)] = 0.125f * static_cast<float>(r) - 1.0f;
+        doc->SetMinMax(r, m);
+    }
     doc->SetMinMax(3, MinMaxRecord{{1.f, 2.f, 3.f, 4.f, 5.f, 6.f, -7.f, 8.f}});
+    doc->SetFloat(box::MEASURE_COUNTS, 5, 199980.0f);
     doc->SetText(TextTable::EX2, 31, "Boost \xB0"
                                      "C");
     doc->SetText(TextTable::SFI1, 0, "12345678901234567890");
