@@ -37,6 +37,9 @@ inline constexpr int kFillDown = 32817;
 inline constexpr int kLambdaCorrection = 32916;
 inline constexpr int kGridFont = 1214;
 inline constexpr int kSetTeethAndOffset = 32910;
+inline constexpr int kResetAllRecords = 32902;
+inline constexpr int kResetGridRecords = 32903;
+inline constexpr int kResetSelectedRecords = 32904;
 } // namespace cmd
 
 inline constexpr int kFirstPane = 501; // Fuel Map

@@ -133,7 +133,7 @@ views::CFuelmapView& CMainFrame::fuelmapView()
     return tables_->fuelmap();
 }
 
-views::CZamoCylinderView* CMainFrame::activeCylinderView() const
+views::CZamoGridView* CMainFrame::activeGridView() const
 {
     return tables_->viewOf(panes_->activePane());
 }
@@ -213,7 +213,7 @@ FrameState CMainFrame::state() const
 void CMainFrame::UpdateCommandStates()
 {
     const FrameState s = state();
-    views::CZamoCylinderView* view = activeCylinderView();
+    views::CZamoGridView* view = activeGridView();
     for (const auto& [id, a] : actions_) {
         CommandUi ui = commandState(id, s);
         // The view's own commands.
@@ -280,7 +280,7 @@ void CMainFrame::onCommand(int id)
         // menu item the active table pane.
         if (sender() == panes_) {
             panes_->adjustOnlineValues();
-        } else if (views::CZamoCylinderView* view = activeCylinderView()) {
+        } else if (views::CZamoGridView* view = activeGridView()) {
             view->AdjustPane();
         }
         break;
@@ -310,17 +310,22 @@ void CMainFrame::onCommand(int id)
 void CMainFrame::ShowPane(int view)
 {
     if (view != panes_->activePane()) {
-        // The grid cell of a table pane comes back after the Diagnostic pane.
-        if (views::CZamoCylinderView* shown = activeCylinderView(); shown != nullptr && view == kDiagnosticPane) {
+        // The grid cell of a table pane comes back after the Diagnostic
+        // pane, in that pane only: another pane's cell means something else.
+        if (views::CZamoGridView* shown = activeGridView(); shown != nullptr && view == kDiagnosticPane) {
             const auto focus = shown->Grid().GetFocusCell();
+            savedGridPane_ = panes_->activePane();
             savedGridRow_ = focus.row;
             savedGridColumn_ = focus.col;
         }
+        tables_->paneLeft(panes_->activePane());
         panes_->showPane(view);
-        if (views::CZamoCylinderView* next = activeCylinderView(); next != nullptr && savedGridRow_ >= 0) {
-            next->Grid().SetFocusCell(savedGridRow_, savedGridColumn_);
-            next->Grid().SetSelectedRange(savedGridRow_, savedGridColumn_, savedGridRow_, savedGridColumn_);
-            savedGridRow_ = savedGridColumn_ = -1;
+        if (views::CZamoGridView* next = activeGridView(); next != nullptr && savedGridRow_ >= 0) {
+            if (view == savedGridPane_) {
+                next->Grid().SetFocusCell(savedGridRow_, savedGridColumn_);
+                next->Grid().SetSelectedRange(savedGridRow_, savedGridColumn_, savedGridRow_, savedGridColumn_);
+            }
+            savedGridRow_ = savedGridColumn_ = savedGridPane_ = -1;
         }
         updateTitle();
     }

@@ -21,7 +21,7 @@ class UserMessages;
 
 namespace morvex::views {
 class CFuelmapView;
-class CZamoCylinderView;
+class CZamoGridView;
 } // namespace morvex::views
 
 namespace morvex::shell {
@@ -69,8 +69,8 @@ public:
     CZamoStatusbar& statusbar() { return *status_; }
     TableViews& tables() { return *tables_; }
     views::CFuelmapView& fuelmapView();
-    // The cylinder view of the active pane, if it has one.
-    views::CZamoCylinderView* activeCylinderView() const;
+    // The table view of the active pane, if it has one.
+    views::CZamoGridView* activeGridView() const;
 
     // A new grid font for every table view (the Font dialog's OK and Apply).
     void ApplyGridFont(const QFont& font);
@@ -146,6 +146,7 @@ private:
     QPoint fontDialogPos_;
     bool fontDialogPlaced_ = false;
     // The grid cell of the table pane shown before the Diagnostic pane.
+    int savedGridPane_ = -1;
     int savedGridRow_ = -1;
     int savedGridColumn_ = -1;
 };

@@ -7,6 +7,7 @@
 #include "shell/FileController.h"
 #include "shell/MorvexApp.h"
 #include "shell/PortController.h"
+#include "shell/TableViews.h"
 #include "shell/ZamoStatusbar.h"
 
 #include <QActionGroup>
@@ -100,8 +101,13 @@ void CMainFrame::buildMenus()
     addCommand(view, cmd::kShowInfo, tr("Show &Info\tCtrl+I"), QKeySequence(Qt::CTRL | Qt::Key_I));
 
     QMenu* record = bar->addMenu(tr("&Data Record"));
+    addCommand(record, cmd::kResetAllRecords, tr("Reset &All Data Records"));
+    addCommand(record, cmd::kResetGridRecords, tr("Reset Data Records For Active &Grid"));
+    addCommand(record, cmd::kResetSelectedRecords, tr("Reset Data Records For &Selected Cells"));
+    record->addSeparator();
     lambdaMenu_ = record->addMenu(tr("&Lambda Sensor"));
     buildLambdaMenu(lambdaMenu_);
+    connect(record, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* comm = bar->addMenu(tr("&Communication"));
     addCommand(comm, cmd::kOnline, tr("&Online\tF3"), QKeySequence(Qt::Key_F3));
@@ -216,6 +222,7 @@ void CMainFrame::buildLambdaMenu(QMenu* menu)
         connect(a, &QAction::triggered, this, [this, id] {
             if (const auto display = OnLambdaSensorCommand(app_.sensors(), id, app_.core().limits())) {
                 status_->setPaneText(CZamoStatusbar::LambdaSensor, QString::fromStdString(display->statusText));
+                tables_->lambdaSensorChanged();
             }
             buildLambdaMenu(lambdaMenu_);
         });

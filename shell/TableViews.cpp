@@ -2,26 +2,34 @@
 
 #include "grid/ValueGridCtrl.h"
 #include "shell/PaneLayout.h"
+#include "views/DataRecordingView.h"
 #include "views/FuelmapView.h"
 #include "views/FunctionView.h"
 #include "views/IgnitionView.h"
+#include "views/IndexView.h"
+
+#include <QApplication>
+#include <QCursor>
 
 namespace morvex::shell {
 
 TableViews::TableViews(const views::ViewContext& context, PaneLayout& panes, QObject* parent)
     : QObject(parent), panes_(panes), fuelmap_(new views::CFuelmapView(context)),
-      function_(new views::CDOS_FunctionView(context)), ignition_(new views::CDOS_IgnitionView(context))
+      function_(new views::CDOS_FunctionView(context)), ignition_(new views::CDOS_IgnitionView(context)),
+      dataRecording_(new views::CDataRecordingView(context)), index_(new views::CDOS_IndexView(context))
 {
     place(kFuelMapPane, fuelmap_);
     place(kFunctionPane, function_);
     place(kIgnitionPane, ignition_);
+    place(kDataRecordPane, dataRecording_);
+    place(kIndexPane, index_);
     // An edited ignition map number shows its premap at once.
     connect(function_, &views::CDOS_FunctionView::ignitionMapNumberChanged, ignition_,
             &views::CDOS_IgnitionView::SelectPremap);
     connect(ignition_, &views::CDOS_IgnitionView::staticPointChanged, this, &TableViews::staticPointChanged);
 }
 
-void TableViews::place(int pane, views::CZamoCylinderView* view)
+void TableViews::place(int pane, views::CZamoGridView* view)
 {
     panes_.setTableViews(pane, view, nullptr);
     connect(view, &views::CZamoGridView::idealWidthChanged, this,
@@ -29,12 +37,21 @@ void TableViews::place(int pane, views::CZamoCylinderView* view)
     connect(view, &views::CZamoGridView::documentEdited, this, &TableViews::documentEdited);
 }
 
-views::CZamoCylinderView* TableViews::viewOf(int pane) const
+views::CZamoGridView* TableViews::viewOf(int pane) const
+{
+    if (pane == kIndexPane) {
+        return index_;
+    }
+    return cylinderViewOf(pane);
+}
+
+views::CZamoCylinderView* TableViews::cylinderViewOf(int pane) const
 {
     switch (pane) {
     case kFuelMapPane: return fuelmap_;
     case kFunctionPane: return function_;
     case kIgnitionPane: return ignition_;
+    case kDataRecordPane: return dataRecording_;
     default: return nullptr;
     }
 }
@@ -45,21 +62,42 @@ comm::PaneTargets TableViews::portTargets() const
     targets.fuelMap = &fuelmap_->PortTarget();
     targets.function = &function_->PortTarget();
     targets.ignition = &ignition_->PortTarget();
+    targets.dataRecord = &dataRecording_->PortTarget();
+    targets.index = &index_->PortTarget();
     return targets;
 }
 
 void TableViews::update(int hint)
 {
-    fuelmap_->OnUpdate(hint);
-    function_->OnUpdate(hint);
-    ignition_->OnUpdate(hint);
+    for (views::CZamoGridView* view :
+         {static_cast<views::CZamoGridView*>(fuelmap_), static_cast<views::CZamoGridView*>(function_),
+          static_cast<views::CZamoGridView*>(ignition_), static_cast<views::CZamoGridView*>(dataRecording_),
+          static_cast<views::CZamoGridView*>(index_)}) {
+        view->OnUpdate(hint);
+    }
 }
 
 void TableViews::applyGridFont(const QFont& font)
 {
-    fuelmap_->OnGridFontChanged(font);
-    function_->OnGridFontChanged(font);
-    ignition_->OnGridFontChanged(font);
+    for (int pane = kFirstPane; pane <= kIndexPane; ++pane) {
+        viewOf(pane)->OnGridFontChanged(font);
+    }
+}
+
+void TableViews::paneLeft(int pane)
+{
+    // Edited axis values show in every view's headers once the tuner
+    // leaves the Index pane.
+    if (pane == kIndexPane && index_->TakeIndexesChanged()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        update(views::kHintHeaders);
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void TableViews::lambdaSensorChanged()
+{
+    dataRecording_->OnLambdaSensorChanged();
 }
 
 bool TableViews::isViewCommand(int id)
@@ -70,7 +108,10 @@ bool TableViews::isViewCommand(int id)
     case cmd::kNextGrid:
     case cmd::kPreviousGrid:
     case cmd::kLambdaCorrection:
-    case cmd::kSetTeethAndOffset: return true;
+    case cmd::kSetTeethAndOffset:
+    case cmd::kResetAllRecords:
+    case cmd::kResetGridRecords:
+    case cmd::kResetSelectedRecords: return true;
     default: return false;
     }
 }
@@ -78,10 +119,17 @@ bool TableViews::isViewCommand(int id)
 CommandUi TableViews::commandState(int id, int pane) const
 {
     CommandUi ui;
-    views::CZamoCylinderView* view = viewOf(pane);
+    views::CZamoCylinderView* view = cylinderViewOf(pane);
+    const bool records = pane == kDataRecordPane;
     switch (id) {
     case cmd::kFillRight:
-    case cmd::kFillDown: ui.enabled = view != nullptr && view->CanFillMeanValues(id == cmd::kFillDown); break;
+    case cmd::kFillDown:
+        if (pane == kIndexPane) {
+            ui.enabled = index_->CanFillMeanValues(id == cmd::kFillDown);
+        } else {
+            ui.enabled = view != nullptr && view != dataRecording_ && view->CanFillMeanValues(id == cmd::kFillDown);
+        }
+        break;
     case cmd::kNextGrid: ui.enabled = view != nullptr && view->CanSwitchGrid(); break;
     case cmd::kPreviousGrid:
         // The function view has a single grid and no way back.
@@ -94,6 +142,9 @@ CommandUi TableViews::commandState(int id, int pane) const
         ui.checked = fuelmap_->LambdaCorrection();
         break;
     case cmd::kSetTeethAndOffset: ui.enabled = view == ignition_ && ignition_->CanSetTeethAndOffset(); break;
+    case cmd::kResetAllRecords: ui.enabled = records && dataRecording_->CanResetAll(); break;
+    case cmd::kResetGridRecords: ui.enabled = records && dataRecording_->CanResetActiveGrid(); break;
+    case cmd::kResetSelectedRecords: ui.enabled = records && dataRecording_->CanResetSelectedCells(); break;
     default: break;
     }
     return ui;
@@ -104,14 +155,23 @@ void TableViews::run(int id, int pane)
     if (!commandState(id, pane).enabled) {
         return;
     }
-    views::CZamoCylinderView* view = viewOf(pane);
+    views::CZamoCylinderView* view = cylinderViewOf(pane);
     switch (id) {
     case cmd::kFillRight:
-    case cmd::kFillDown: view->FillMeanValues(id == cmd::kFillDown); break;
+    case cmd::kFillDown:
+        if (pane == kIndexPane) {
+            index_->FillMeanValues(id == cmd::kFillDown);
+        } else {
+            view->FillMeanValues(id == cmd::kFillDown);
+        }
+        break;
     case cmd::kNextGrid: view->NextGrid(); break;
     case cmd::kPreviousGrid: view->PreviousGrid(); break;
     case cmd::kLambdaCorrection: fuelmap_->SetLambdaCorrection(!fuelmap_->LambdaCorrection()); break;
     case cmd::kSetTeethAndOffset: ignition_->SetTeethAndOffset(); break;
+    case cmd::kResetAllRecords: dataRecording_->ResetAll(); break;
+    case cmd::kResetGridRecords: dataRecording_->ResetActiveGrid(); break;
+    case cmd::kResetSelectedRecords: dataRecording_->ResetSelectedCells(); break;
     default: break;
     }
 }

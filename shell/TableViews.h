@@ -9,10 +9,13 @@
 class QFont;
 
 namespace morvex::views {
+class CZamoGridView;
 class CZamoCylinderView;
 class CFuelmapView;
 class CDOS_FunctionView;
 class CDOS_IgnitionView;
+class CDataRecordingView;
+class CDOS_IndexView;
 } // namespace morvex::views
 
 namespace morvex::shell {
@@ -21,8 +24,10 @@ class PaneLayout;
 
 // The table views of the panes: creates them into their panes, tells them
 // of document changes and fonts, hands the ignition map number from the
-// function view to the ignition view, and runs the commands the active
-// view owns (fill, grid switching, the fuel map and ignition options).
+// function view to the ignition view, refreshes every view's axis headers
+// when the Index pane is left after a change, and runs the commands the
+// active view owns (fill, grid switching, the fuel map and ignition
+// options, the data record resets).
 class TableViews : public QObject {
     Q_OBJECT
 public:
@@ -31,14 +36,20 @@ public:
     views::CFuelmapView& fuelmap() const { return *fuelmap_; }
     views::CDOS_FunctionView& function() const { return *function_; }
     views::CDOS_IgnitionView& ignition() const { return *ignition_; }
+    views::CDataRecordingView& dataRecording() const { return *dataRecording_; }
+    views::CDOS_IndexView& index() const { return *index_; }
     // The table view of pane `pane`, if it has one.
-    views::CZamoCylinderView* viewOf(int pane) const;
+    views::CZamoGridView* viewOf(int pane) const;
     // Where the port worker's reports for each pane's jobs go.
     comm::PaneTargets portTargets() const;
 
     // The document changed (hint 0 all, 1 headers, 2 tables).
     void update(int hint);
     void applyGridFont(const QFont& font);
+    // The active pane changes from `pane`.
+    void paneLeft(int pane);
+    // Another lambda sensor was chosen.
+    void lambdaSensorChanged();
 
     // The commands of the active view: whether `id` is one, its state in
     // pane `pane`, and running it there.
@@ -53,12 +64,15 @@ signals:
     void staticPointChanged(int degrees);
 
 private:
-    void place(int pane, views::CZamoCylinderView* view);
+    void place(int pane, views::CZamoGridView* view);
+    views::CZamoCylinderView* cylinderViewOf(int pane) const;
 
     PaneLayout& panes_;
     views::CFuelmapView* fuelmap_;
     views::CDOS_FunctionView* function_;
     views::CDOS_IgnitionView* ignition_;
+    views::CDataRecordingView* dataRecording_;
+    views::CDOS_IndexView* index_;
 };
 
 } // namespace morvex::shell

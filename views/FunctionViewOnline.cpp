@@ -7,6 +7,7 @@
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
 #include "views/PartnerChart.h"
+#include "views/TransferColours.h"
 
 #include <array>
 
@@ -17,13 +18,12 @@ namespace ft = functiontable;
 namespace {
 
 using grid::ColorRef;
-
-constexpr ColorRef kWhite = 0xFFFFFF;
-constexpr ColorRef kSending = 0xFF0000;
-constexpr ColorRef kSent = 0x800000;
-constexpr ColorRef kReading = 0x00FF00;
-constexpr ColorRef kRead = 0x008000;
-constexpr ColorRef kError = 0x0000FF;
+using transfer::kError;
+using transfer::kRead;
+using transfer::kReading;
+using transfer::kSending;
+using transfer::kSent;
+constexpr ColorRef kWhite = transfer::kText;
 
 // The chart's animation step of a transferred position.
 int progressMarkerOf(int position)

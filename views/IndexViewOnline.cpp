@@ -7,6 +7,7 @@
 #include "grid/ValueGridCtrl.h"
 #include "views/CylinderMap.h"
 #include "views/PartnerChart.h"
+#include "views/TransferColours.h"
 
 namespace morvex::views {
 
@@ -15,13 +16,12 @@ namespace it = indextable;
 namespace {
 
 using grid::ColorRef;
-
-constexpr ColorRef kWhite = 0xFFFFFF;
-constexpr ColorRef kSending = 0xFF0000;
-constexpr ColorRef kSent = 0x800000;
-constexpr ColorRef kReading = 0x00FF00;
-constexpr ColorRef kRead = 0x008000;
-constexpr ColorRef kError = 0x0000FF;
+using transfer::kError;
+using transfer::kRead;
+using transfer::kReading;
+using transfer::kSending;
+using transfer::kSent;
+constexpr ColorRef kWhite = transfer::kText;
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "platform/NumberFormat.h"
 #include "platform/UserMessages.h"
 #include "views/PartnerChart.h"
+#include "views/TransferColours.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -21,13 +22,12 @@ namespace morvex::views {
 namespace {
 
 using grid::ColorRef;
-
-constexpr ColorRef kWhite = 0xFFFFFF;
-constexpr ColorRef kSending = 0xFF0000;
-constexpr ColorRef kSent = 0x800000;
-constexpr ColorRef kReading = 0x00FF00;
-constexpr ColorRef kRead = 0x008000;
-constexpr ColorRef kError = 0x0000FF;
+using transfer::kError;
+using transfer::kRead;
+using transfer::kReading;
+using transfer::kSending;
+using transfer::kSent;
+constexpr ColorRef kWhite = transfer::kText;
 
 } // namespace
 

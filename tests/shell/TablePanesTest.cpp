@@ -197,10 +197,13 @@ private slots:
         QTest::keyClick(&functions, Qt::Key_Plus, Qt::KeypadModifier);
         QTRY_VERIFY_WITH_TIMEOUT(e.peek(1186, 2) != (std::vector<int>{functionsBefore[162], functionsBefore[163]}),
                                  20000);
+        // The box's own counters (1202..1209) count on while it runs.
         const std::vector<int> functionsAfter = e.peek(1024, 240);
         for (std::size_t i = 0; i < functionsAfter.size(); ++i) {
-            if (i != 162 && i != 163) {
-                QCOMPARE(functionsAfter[i], functionsBefore[i]);
+            const bool counter = i >= 178 && i <= 185;
+            if (i != 162 && i != 163 && !counter) {
+                QVERIFY2(functionsAfter[i] == functionsBefore[i],
+                         qPrintable(QStringLiteral("line address %1").arg(1024 + i)));
             }
         }
         QVERIFY(functionsAfter[162] * 256 + functionsAfter[163] != limitBefore);
