@@ -24,6 +24,8 @@ QString fromCp1252(const std::string& text)
 CZamoIndexView::CZamoIndexView(const ViewContext& context, QWidget* parent)
     : CZamoGridView(context, GridFlavour::Index, parent)
 {
+    rememberedFocus_ = {it::kFirstShownRow, it::kRevolutionsColumn};
+    rememberedSelection_ = {it::kFirstShownRow, it::kRevolutionsColumn, it::kFirstShownRow, it::kRevolutionsColumn};
     grid_->SetRowCount(it::kRows);
     grid_->SetColumnCount(it::kColumns);
     grid_->SetFixedColumnCount(it::kFixedColumns);
@@ -314,34 +316,9 @@ void CZamoIndexView::FillMeanValues(bool down)
     }
 }
 
-void CZamoIndexView::EnableGridEditing(bool enable)
+int CZamoIndexView::ChartColumnOf(int column) const
 {
-    if (!enable) {
-        const grid::CCellID focus = grid_->GetFocusCell();
-        if (grid_->IsValid(focus)) {
-            rememberedFocus_ = focus;
-            if (grid_->IsEditing()) {
-                grid_->EndEditing();
-            }
-        }
-        rememberedSelection_ = grid_->GetSelectedCellRange();
-        grid_->SetSelectedRange(grid::CCellRange());
-        grid_->SetFocusCell(-1, -1);
-        grid_->SetEditable(false);
-        grid_->SetInputEnabled(false);
-        grid_->SetTrackFocusCell(false);
-        grid_->SetFrameFocusCell(false);
-        return;
-    }
-    grid_->SetEditable(true);
-    grid_->SetInputEnabled(true);
-    grid_->SetTrackFocusCell(true);
-    grid_->SetFrameFocusCell(true);
-    grid_->SetSelectedRange(rememberedSelection_);
-    grid_->SetFocusCell(rememberedFocus_);
-    if (partner_ != nullptr) {
-        partner_->SelectCell(rememberedFocus_.row - 1, it::chartColumnOf(rememberedFocus_.col));
-    }
+    return it::chartColumnOf(column);
 }
 
 } // namespace morvex::views

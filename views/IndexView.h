@@ -49,16 +49,11 @@ protected:
     void PaintBase(int row, int column);
     void ResetCellColours();
     void RebuildChart();
-    // Editing off while a transfer or online mode runs (the focus cell and
-    // the selection are kept for later), on again afterwards.
-    void EnableGridEditing(bool enable);
+    int ChartColumnOf(int column) const override;
     // What the document keeps for a point cell: index text or name.
     QString CellText(int row, int column) const;
 
     uint8_t* table_ = nullptr; // TAB_DZI .. TAB_LAI in the box image
-    grid::CCellID rememberedFocus_{indextable::kFirstShownRow, indextable::kRevolutionsColumn};
-    grid::CCellRange rememberedSelection_{indextable::kFirstShownRow, indextable::kRevolutionsColumn,
-                                          indextable::kFirstShownRow, indextable::kRevolutionsColumn};
 
 private:
     void WriteHeaders();
@@ -105,8 +100,6 @@ private:
     void SetLiveMarker(int column, int row);
     void RemoveLiveMarkers();
     void PaintLiveMarkers();
-    void TransferStarted();
-    void TransferEnded();
 
     std::array<int, indextable::kLiveColumns> liveRows_;
     bool blink_ = false;

@@ -113,23 +113,6 @@ void CDOS_IndexView::PaintLiveMarkers()
     }
 }
 
-void CDOS_IndexView::TransferStarted()
-{
-    EnableGridEditing(false);
-    if (partner_ != nullptr) {
-        partner_->TransferProgress(1, 0);
-    }
-}
-
-void CDOS_IndexView::TransferEnded()
-{
-    EnableGridEditing(true);
-    if (partner_ != nullptr) {
-        partner_->TransferProgress(0, 0);
-    }
-    grid_->viewport()->update();
-}
-
 void CDOS_IndexView::ShowReceived()
 {
     if (context_.doc == nullptr || table_ == nullptr) {

@@ -361,37 +361,6 @@ void CZamoCylinderView::SetLiveCell(int row, int column)
     }
 }
 
-void CZamoCylinderView::EnableGridEditing(bool enable)
-{
-    if (!enable) {
-        const grid::CCellID focus = grid_->GetFocusCell();
-        if (grid_->IsValid(focus)) {
-            rememberedFocus_ = focus;
-            if (grid_->IsEditing()) {
-                grid_->EndEditing();
-            }
-        }
-        rememberedSelection_ = grid_->GetSelectedCellRange();
-        grid_->SetSelectedRange(grid::CCellRange());
-        grid_->SetFocusCell(-1, -1);
-        grid_->SetEditable(false);
-        grid_->SetInputEnabled(false);
-        grid_->SetTrackFocusCell(false);
-        grid_->SetFrameFocusCell(false);
-        return;
-    }
-    grid_->SetEditable(true);
-    grid_->SetInputEnabled(true);
-    grid_->SetTrackFocusCell(true);
-    grid_->SetFrameFocusCell(true);
-    grid_->SetSelectedRange(rememberedSelection_);
-    grid_->SetFocusCell(rememberedFocus_);
-    if (partner_ != nullptr) {
-        partner_->SelectCell(rememberedFocus_.row - 1, rememberedFocus_.col - 1);
-    }
-    grid_->SetLockedStepping(false);
-}
-
 void CZamoCylinderView::SetCellValue(int position, int value)
 {
     if (left_ == nullptr || right_ == nullptr || position < 0 || position >= 2 * kMapSize) {
@@ -511,23 +480,6 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         break;
     default: break;
     }
-}
-
-void CZamoCylinderView::TransferStarted()
-{
-    EnableGridEditing(false);
-    if (partner_ != nullptr) {
-        partner_->TransferProgress(1, 0);
-    }
-}
-
-void CZamoCylinderView::TransferEnded()
-{
-    EnableGridEditing(true);
-    if (partner_ != nullptr) {
-        partner_->TransferProgress(0, 0);
-    }
-    grid_->viewport()->update();
 }
 
 void CZamoCylinderView::LockForOnline()

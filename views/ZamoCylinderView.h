@@ -26,7 +26,6 @@ public:
                                Tabs tabs = Tabs::Shown, QWidget* parent = nullptr);
     ~CZamoCylinderView() override;
 
-
     int ActiveGrid() const { return activeGrid_; }
     // The tab bar; null in a view without tabs.
     QTabBar* TabBar() const { return tabs_; }
@@ -36,7 +35,6 @@ public:
     const LiveCell& Live() const { return live_; }
 
     virtual void SetLiveCell(int row, int column);
-    virtual void EnableGridEditing(bool enable);
     virtual void SwitchGrid(int id);
     virtual bool CanSwitchGrid() const { return true; }
     void NextGrid();
@@ -96,12 +94,8 @@ protected:
     void LayoutChildren(int width, int height) override;
     void RebuildChart();
     void ResetCellColours();
-    // The steps every table view takes when a transfer starts (editing off,
-    // the chart animates), when one ends (editing on again, the chart
-    // still), and when online mode locks the grid (only the stepping keys
-    // change the focus cell).
-    void TransferStarted();
-    void TransferEnded();
+    // Online mode locks the grid: only the stepping keys change the focus
+    // cell.
     void LockForOnline();
     void ForgetLiveCell();
 
@@ -112,8 +106,6 @@ protected:
     std::array<uint8_t, kMapSize> percent_{};
     LiveCell live_;
     grid::CCellID previousLive_;
-    grid::CCellID rememberedFocus_{1, 1};
-    grid::CCellRange rememberedSelection_{1, 1, 1, 1};
     bool blink_ = false;
 
 private:

@@ -56,15 +56,14 @@ QString fromLabels(const std::string& text)
 
 CZamoGridView::CZamoGridView(const ViewContext& context, GridFlavour flavour, QWidget* parent)
     : QWidget(parent), context_(context), grid_(createGrid(flavour, this)), rowCaption_(new CLBToRTStatic(this)),
-      columnCaption_(new QLabel(this)),
-      portTarget_(
-          [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
-              if (message == comm::WM_PORT_NOTIFY) {
-                  OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
-              }
-              return 0;
-          },
-          this)
+      columnCaption_(new QLabel(this)), portTarget_(
+                                            [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+                                                if (message == comm::WM_PORT_NOTIFY) {
+                                                    OnBoxEvent(static_cast<uint32_t>(wParam), lParam);
+                                                }
+                                                return 0;
+                                            },
+                                            this)
 {
     grid_->SetControlId(kGridControlId);
     grid_->SetNotifyTarget(this);
@@ -222,6 +221,54 @@ bool CZamoGridView::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CZamoGridView::EnableGridEditing(bool enable)
+{
+    if (!enable) {
+        const grid::CCellID focus = grid_->GetFocusCell();
+        if (grid_->IsValid(focus)) {
+            rememberedFocus_ = focus;
+            if (grid_->IsEditing()) {
+                grid_->EndEditing();
+            }
+        }
+        rememberedSelection_ = grid_->GetSelectedCellRange();
+        grid_->SetSelectedRange(grid::CCellRange());
+        grid_->SetFocusCell(-1, -1);
+        grid_->SetEditable(false);
+        grid_->SetInputEnabled(false);
+        grid_->SetTrackFocusCell(false);
+        grid_->SetFrameFocusCell(false);
+        return;
+    }
+    grid_->SetEditable(true);
+    grid_->SetInputEnabled(true);
+    grid_->SetTrackFocusCell(true);
+    grid_->SetFrameFocusCell(true);
+    grid_->SetSelectedRange(rememberedSelection_);
+    grid_->SetFocusCell(rememberedFocus_);
+    if (partner_ != nullptr) {
+        partner_->SelectCell(rememberedFocus_.row - 1, ChartColumnOf(rememberedFocus_.col));
+    }
+    grid_->SetLockedStepping(false);
+}
+
+void CZamoGridView::TransferStarted()
+{
+    EnableGridEditing(false);
+    if (partner_ != nullptr) {
+        partner_->TransferProgress(1, 0);
+    }
+}
+
+void CZamoGridView::TransferEnded()
+{
+    EnableGridEditing(true);
+    if (partner_ != nullptr) {
+        partner_->TransferProgress(0, 0);
+    }
+    grid_->viewport()->update();
 }
 
 } // namespace morvex::views

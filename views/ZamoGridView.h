@@ -59,6 +59,10 @@ public:
     platform::MessageTarget& PortTarget() { return portTarget_; }
     virtual void OnBoxEvent(uint32_t /*code*/, intptr_t /*lParam*/) {}
 
+    // Editing off while a transfer or online mode runs (the focus cell and
+    // the selection are kept for later), on again afterwards.
+    virtual void EnableGridEditing(bool enable);
+
     virtual const uint8_t* GetDisplayedTable() const { return displayedTable_; }
     virtual QSize GetIdealSize() const;
     // The width Adjust Pane gives the view, the grid's full height.
@@ -96,6 +100,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     virtual void LayoutChildren(int width, int height);
     int CaptionHeight() const { return captionHeight_; }
+    // The chart's column of a grid column.
+    virtual int ChartColumnOf(int column) const { return column - 1; }
+    // The steps every table view takes when a transfer starts (editing off,
+    // the chart animates) and when one ends (editing on again, the chart
+    // still).
+    void TransferStarted();
+    void TransferEnded();
 
     ViewContext context_;
     grid::CValueGridCtrl* grid_;
@@ -103,6 +114,8 @@ protected:
     QLabel* columnCaption_;
     PartnerChart* partner_ = nullptr;
     const uint8_t* displayedTable_ = nullptr;
+    grid::CCellID rememberedFocus_{1, 1};
+    grid::CCellRange rememberedSelection_{1, 1, 1, 1};
     int captionHeight_ = 0;
     bool adjustQueued_ = false;
 
