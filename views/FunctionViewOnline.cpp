@@ -18,12 +18,8 @@ namespace ft = functiontable;
 namespace {
 
 using grid::ColorRef;
-using transfer::kError;
-using transfer::kRead;
-using transfer::kReading;
-using transfer::kSending;
-using transfer::kSent;
-constexpr ColorRef kWhite = transfer::kText;
+using namespace transfer;
+constexpr ColorRef kWhite = kText;
 
 // The chart's animation step of a transferred position.
 int progressMarkerOf(int position)

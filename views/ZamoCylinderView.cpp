@@ -22,12 +22,8 @@ namespace morvex::views {
 namespace {
 
 using grid::ColorRef;
-using transfer::kError;
-using transfer::kRead;
-using transfer::kReading;
-using transfer::kSending;
-using transfer::kSent;
-constexpr ColorRef kWhite = transfer::kText;
+using namespace transfer;
+constexpr ColorRef kWhite = kText;
 
 } // namespace
 
