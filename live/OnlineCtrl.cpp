@@ -1,0 +1,265 @@
+#include "live/OnlineCtrl.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace morvex::live {
+
+namespace {
+
+constexpr int kCaptionId = 1001;
+constexpr int kUnitId = 1002;
+constexpr int kDisplayId = 1003;
+
+QMargins marginsAt(const std::array<int, 12>& m, std::size_t group)
+{
+    return {m[group * 4], m[group * 4 + 1], m[group * 4 + 2], m[group * 4 + 3]};
+}
+
+QString toQt(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+CDisplayCtrl::CDisplayCtrl(QWidget* parent) : QFrame(parent)
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+}
+
+void CDisplayCtrl::SetText(const QString& text)
+{
+    if (text != text_) {
+        text_ = text;
+        update();
+    }
+}
+
+void CDisplayCtrl::SetColours(const QColor& text, const QColor& back)
+{
+    if (text != textColour_ || back != backColour_) {
+        textColour_ = text;
+        backColour_ = back;
+        update();
+    }
+}
+
+void CDisplayCtrl::paintEvent(QPaintEvent* event)
+{
+    // Qt's backing store already double-buffers: the background and the
+    // digits reach the screen together.
+    {
+        QPainter painter(this);
+        painter.fillRect(contentsRect(), backColour_);
+        painter.setPen(textColour_);
+        painter.setFont(font());
+        painter.drawText(contentsRect().marginsRemoved(inner_), Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
+                         text_);
+    }
+    QFrame::paintEvent(event);
+}
+
+COnlineCtrl::COnlineCtrl(int id, QWidget* parent)
+    : QWidget(parent), caption_(new QLabel(this)), unit_(new QLabel(this)), display_(new CDisplayCtrl(this))
+{
+    setObjectName(QString::number(id));
+    caption_->setObjectName(QString::number(kCaptionId));
+    unit_->setObjectName(QString::number(kUnitId));
+    display_->setObjectName(QString::number(kDisplayId));
+    unit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    unit_->setAutoFillBackground(true);
+    display_->SetText(QString::fromStdString(state_.Text()));
+    blink_.setInterval(kBlinkMilliseconds);
+    connect(&blink_, &QTimer::timeout, this, [this] {
+        state_.ToggleBlink();
+        ShowUnitArea();
+    });
+    SetMargins(margins_);
+    ShowUnitArea();
+}
+
+void COnlineCtrl::SetCaption(const QString& caption)
+{
+    caption_->setText(caption);
+}
+
+void COnlineCtrl::SetUnit(const QString& unit)
+{
+    state_.SetUnit(unit.toStdString());
+    ShowUnitArea();
+}
+
+void COnlineCtrl::SetSizingSample(const QString& sample)
+{
+    sample_ = sample;
+}
+
+void COnlineCtrl::SetValueFont(const QFont& font)
+{
+    display_->setFont(font);
+    PlaceChildren();
+}
+
+QFont COnlineCtrl::ValueFont() const
+{
+    return display_->font();
+}
+
+void COnlineCtrl::SetTextColour(QRgb colour)
+{
+    textColour_ = colour;
+    ShowUnitArea();
+}
+
+void COnlineCtrl::SetBackColour(QRgb colour)
+{
+    backColour_ = colour;
+    ShowUnitArea();
+}
+
+void COnlineCtrl::SetErrorColours(const QColor& text, const QColor& back)
+{
+    errorText_ = text;
+    errorBack_ = back;
+    ShowUnitArea();
+}
+
+void COnlineCtrl::SetMargins(const std::array<int, 12>& margins)
+{
+    margins_ = margins;
+    display_->SetInnerMargins(marginsAt(margins_, 2));
+    PlaceChildren();
+}
+
+void COnlineCtrl::SetRange(double minimum, double maximum, const QString& underText, const QString& overText)
+{
+    state_.SetRange(minimum, maximum, underText.toStdString(), overText.toStdString());
+    StateChanged();
+}
+
+void COnlineCtrl::EnableRangeChecking(bool on)
+{
+    state_.EnableRangeChecking(on);
+    StateChanged();
+}
+
+void COnlineCtrl::SetValue(const QString& text, std::optional<double> value)
+{
+    state_.SetValue(text.toStdString(), value);
+    display_->SetText(text);
+    StateChanged();
+}
+
+void COnlineCtrl::SetMessage(const QString& text)
+{
+    state_.SetMessage(text.toStdString());
+    StateChanged();
+}
+
+void COnlineCtrl::EndMessage()
+{
+    if (state_.MessageShown()) {
+        state_.EndMessage();
+        StateChanged();
+    }
+}
+
+QString COnlineCtrl::ValueText() const
+{
+    return display_->Text();
+}
+
+QString COnlineCtrl::UnitAreaText() const
+{
+    return toQt(state_.UnitAreaText());
+}
+
+void COnlineCtrl::StateChanged()
+{
+    if (state_.Blinking()) {
+        if (!blink_.isActive()) {
+            blink_.start();
+        }
+    } else {
+        blink_.stop();
+    }
+    ShowUnitArea();
+}
+
+QColor COnlineCtrl::NormalText() const
+{
+    return textColour_ == kDefaultColour ? palette().color(QPalette::WindowText) : QColor(textColour_);
+}
+
+QColor COnlineCtrl::NormalBack() const
+{
+    return backColour_ == kDefaultColour ? palette().color(QPalette::Window) : QColor(backColour_);
+}
+
+void COnlineCtrl::ShowUnitArea()
+{
+    const bool error = state_.ErrorColours();
+    QPalette colours = unit_->palette();
+    colours.setColor(QPalette::WindowText, error ? errorText_ : NormalText());
+    colours.setColor(QPalette::Window, error ? errorBack_ : NormalBack());
+    unit_->setPalette(colours);
+    const QString text = toQt(state_.UnitAreaText());
+    if (unit_->text() != text) {
+        unit_->setText(text);
+    }
+    QPalette captionColours = caption_->palette();
+    captionColours.setColor(QPalette::WindowText, NormalText());
+    caption_->setPalette(captionColours);
+    display_->SetColours(NormalText(), NormalBack());
+}
+
+QSize COnlineCtrl::PreferredSize() const
+{
+    const QMargins label = marginsAt(margins_, 0);
+    const QMargins outer = marginsAt(margins_, 1);
+    const QMargins inner = marginsAt(margins_, 2);
+    const QFontMetrics captionMetrics(caption_->font());
+    // The unit area must hold the error texts as well as the unit.
+    int unitWidth = captionMetrics.horizontalAdvance(toQt(state_.Unit()));
+    for (const std::string& text : {std::string(kTransferText), state_.UnderText(), state_.OverText()}) {
+        unitWidth = std::max(unitWidth, captionMetrics.horizontalAdvance(toQt(text)));
+    }
+    const int labelRow = captionMetrics.height() + label.top() + label.bottom();
+    const int labelWidth =
+        label.left() + captionMetrics.horizontalAdvance(caption_->text()) + label.right() + unitWidth + label.right();
+
+    const QFontMetrics valueMetrics(display_->font());
+    const int frame = 2 * display_->frameWidth();
+    const int valueWidth = valueMetrics.horizontalAdvance(sample_) + inner.left() + inner.right() + frame;
+    const int valueHeight = valueMetrics.height() + inner.top() + inner.bottom() + frame;
+    return {std::max(labelWidth, outer.left() + valueWidth + outer.right()),
+            labelRow + outer.top() + valueHeight + outer.bottom()};
+}
+
+void COnlineCtrl::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    PlaceChildren();
+}
+
+void COnlineCtrl::PlaceChildren()
+{
+    const QMargins label = marginsAt(margins_, 0);
+    const QMargins outer = marginsAt(margins_, 1);
+    const int rowHeight = QFontMetrics(caption_->font()).height();
+    const int half = width() / 2;
+    caption_->setGeometry(label.left(), label.top(), half - label.left(), rowHeight);
+    unit_->setGeometry(half, label.top(), width() - half - label.right(), rowHeight);
+    const int top = label.top() + rowHeight + label.bottom() + outer.top();
+    display_->setGeometry(outer.left(), top, width() - outer.left() - outer.right(),
+                          std::max(0, height() - top - outer.bottom()));
+}
+
+} // namespace morvex::live

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "live/OnlineValues.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFrame>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+class QLabel;
+
+namespace morvex::live {
+
+// The value part of a display: big digits drawn inside a sunken edge.
+class CDisplayCtrl : public QFrame {
+    Q_OBJECT
+public:
+    explicit CDisplayCtrl(QWidget* parent = nullptr);
+    void SetText(const QString& text);
+    const QString& Text() const { return text_; }
+    void SetColours(const QColor& text, const QColor& back);
+    void SetInnerMargins(const QMargins& margins) { inner_ = margins; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+    QColor textColour_;
+    QColor backColour_;
+    QMargins inner_;
+};
+
+// One online display: caption and unit above, the value below. A value
+// outside the range, or a message, puts its text into the unit area,
+// which then blinks in the error colours every 250 ms.
+class COnlineCtrl : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kBlinkMilliseconds = 250;
+    // Text and background colour meaning "the system's".
+    static constexpr QRgb kDefaultColour = 0xFF000000;
+
+    explicit COnlineCtrl(int id, QWidget* parent = nullptr);
+
+    void SetCaption(const QString& caption);
+    void SetUnit(const QString& unit);
+    void SetSizingSample(const QString& sample);
+    void SetValueFont(const QFont& font);
+    QFont ValueFont() const;
+    void SetTextColour(QRgb colour);
+    void SetBackColour(QRgb colour);
+    void SetErrorColours(const QColor& text, const QColor& back);
+    // Twelve pixel margins: around caption and unit, around the value
+    // display, inside the value display (left, top, right, bottom each).
+    void SetMargins(const std::array<int, 12>& margins);
+
+    void SetRange(double minimum, double maximum, const QString& underText, const QString& overText);
+    void EnableRangeChecking(bool on);
+    // The value text and the number the range check sees (none: no check).
+    void SetValue(const QString& text, std::optional<double> value);
+    // Message mode: the text goes into the unit area until EndMessage.
+    void SetMessage(const QString& text);
+    void EndMessage();
+
+    QString ValueText() const;
+    QString UnitAreaText() const;
+    const DisplayState& State() const { return state_; }
+    bool ShowingErrorColours() const { return state_.ErrorColours(); }
+    const QTimer& BlinkTimer() const { return blink_; }
+
+    QSize PreferredSize() const;
+    QSize sizeHint() const override { return PreferredSize(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void StateChanged();
+    void ShowUnitArea();
+    void PlaceChildren();
+    QColor NormalText() const;
+    QColor NormalBack() const;
+
+    DisplayState state_;
+    QLabel* caption_;
+    QLabel* unit_;
+    CDisplayCtrl* display_;
+    QString sample_;
+    QRgb textColour_ = kDefaultColour;
+    QRgb backColour_ = kDefaultColour;
+    QColor errorText_{Qt::white};
+    QColor errorBack_{255, 0, 0};
+    std::array<int, 12> margins_{2, 1, 1, 1, 1, 0, 1, 1, 0, -1, 1, 1};
+    QTimer blink_;
+};
+
+} // namespace morvex::live

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "live/OnlineValues.h"
+#include "platform/QueuedMessageTarget.h"
+
+#include <QFont>
+#include <QScrollArea>
+#include <QTimer>
+
+#include <array>
+#include <vector>
+
+class QFrame;
+
+namespace platform {
+class UserMessages;
+}
+
+namespace morvex {
+class CMorvexDoc;
+class CLabels;
+class CLimits;
+class LambdaSensors;
+struct AdaptFunctions;
+} // namespace morvex
+
+namespace morvex::live {
+
+class COnlineCtrl;
+
+// What the online values column gets from the application.
+struct OnlineViewContext {
+    CMorvexDoc* doc = nullptr; // the box settings the conversions read
+    const CLimits* limits = nullptr;
+    const CLabels* labels = nullptr;
+    const AdaptFunctions* adapt = nullptr;
+    const LambdaSensors* sensors = nullptr; // the lambda sensor chosen in the Data Record menu
+    platform::UserMessages* messages = nullptr;
+};
+
+// The online values column: the engine's live values in big digital
+// displays, REV and TPS on top at full width, the others in pairs below.
+class COnlineView : public QScrollArea {
+    Q_OBJECT
+public:
+    static constexpr int kFlushMilliseconds = 40;
+    static constexpr int kSeparatorHeight = 7;
+
+    explicit COnlineView(const OnlineViewContext& context, QWidget* parent = nullptr);
+    ~COnlineView() override;
+
+    // Where the port worker's reports for the online job go; they arrive on
+    // the UI thread as OnBoxEvent.
+    platform::MessageTarget& PortTarget() { return portTarget_; }
+    void OnBoxEvent(uint32_t code, intptr_t lParam);
+    // The lambda sensor choice changed: new limits and units for both lambda
+    // displays and the kept values converted again.
+    void OnLambdaSensorChanged();
+
+    // The width the column needs (Adjust Pane): the layout, plus a scroll
+    // bar when the layout is taller than the pane.
+    QSize sizeHint() const override;
+    QSize LayoutSize() const { return layoutSize_; }
+
+    COnlineCtrl& Control(Display display) { return *controls_[index(display)]; }
+    bool Online() const { return online_; }
+    // Display updates applied to the screen so far (one batch per tick).
+    int FlushCount() const { return flushCount_; }
+
+private:
+    void Queue(std::vector<DisplayUpdate> updates);
+    void Flush();
+    void Apply(const DisplayUpdate& update);
+    void Layout();
+    BoxSettings ReadBoxSettings() const;
+
+    OnlineViewContext context_;
+    OnlineValues values_;
+    QWidget* canvas_;
+    std::array<COnlineCtrl*, kDisplayCount> controls_{};
+    std::array<QFrame*, 3> separators_{};
+    QFont smallFont_;
+    QFont bigFont_;
+    QSize layoutSize_;
+    std::vector<DisplayUpdate> pending_;
+    QTimer flushTimer_;
+    int flushCount_ = 0;
+    bool online_ = false;
+    platform::QueuedMessageTarget portTarget_;
+};
+
+} // namespace morvex::live
