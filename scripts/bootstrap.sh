@@ -9,7 +9,7 @@ MORVEX_PACKAGES=(
   build-essential cmake ninja-build pkg-config binutils
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-webengine-dev qt6-serialport-dev libgl-dev
   googletest libgtest-dev libgmock-dev
-  clang xvfb xauth locales openbox
+  clang xvfb xauth locales openbox libgl1-mesa-dri
 )
 
 morvex_as_root() {

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "charts/ChartCamera.h"
+
+#include <QElapsedTimer>
+#include <QOpenGLWidget>
+#include <QPointer>
+
+class QOpenGLFunctions_2_1;
+
+namespace morvex::views {
+class CZamoGridView;
+}
+
+namespace morvex::charts {
+
+// The turn angles all charts return to after a transfer's animation.
+struct AnimationBase {
+    int turnVertical = 30;
+    int turnHorizontal = 45;
+};
+
+// A chart beside a grid view: the floor plate with its origin marker and,
+// drawn by the subclass, the table of the companion view. Turned, zoomed
+// and shifted with the mouse and Ctrl keys; every other key and character
+// goes on to the companion grid so that editing continues here.
+class CChartView : public QOpenGLWidget {
+    Q_OBJECT
+public:
+    static constexpr float kHalfSize = 128;
+    static constexpr float kColumnSpacing = 16;
+    static constexpr float kRowSpacing = 16;
+    static constexpr int kAnimationStepMs = 25;
+
+    struct Rgb {
+        float r, g, b;
+    };
+
+    explicit CChartView(views::CZamoGridView& companion, QWidget* parent = nullptr);
+    ~CChartView() override;
+
+    ChartCamera& Camera() { return camera_; }
+    const ChartCamera& Camera() const { return camera_; }
+    views::CZamoGridView* Companion() const;
+    // "AnimateChart": the chart turns by itself during transfers.
+    void SetAnimate(bool on, AnimationBase* sharedBase);
+    // False once the widget found it cannot draw (no usable context).
+    bool RenderingAvailable() const { return !renderingFailed_; }
+    QSize sizeHint() const override { return {300, 300}; }
+
+signals:
+    // No OpenGL context or no fixed-function pipeline: nothing can be drawn.
+    void renderingFailed();
+
+protected:
+    // The transfer animation: 1 keeps the turn as the shared base, 2 turns
+    // to base + step (at most every 25 ms), 0 goes back to the base.
+    void Animate(int kind, int step);
+    // Marks the data out of date; the next frame rebuilds it once.
+    void RequestRebuild();
+    // Recomputes the drawn data from the current table.
+    virtual void BuildData() = 0;
+    // Draws the table; called with the model moved by (-s, -s, -s).
+    virtual bool HasData() const = 0;
+    virtual void DrawSurface(QOpenGLFunctions_2_1& gl) = 0;
+    virtual void DrawMesh(QOpenGLFunctions_2_1& gl) = 0;
+
+    Rgb SurfaceColour() const;
+    Rgb LineColour() const;
+    static constexpr Rgb kHighlightRow{0.75f, 0.0f, 0.0f};
+    static constexpr Rgb kHighlightColumn{0.0f, 0.75f, 0.0f};
+
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    void DrawFloor(QOpenGLFunctions_2_1& gl);
+    void ApplyProjection(QOpenGLFunctions_2_1& gl);
+    bool PassOnGridCommand(const QKeyEvent& event);
+    void ForwardToGrid(QEvent& event);
+
+    QPointer<views::CZamoGridView> companion_;
+    ChartCamera camera_;
+    QOpenGLFunctions_2_1* gl_ = nullptr;
+    bool renderingFailed_ = false;
+    bool dataDirty_ = true;
+    bool dragging_ = false;
+    QPoint lastMouse_;
+    bool animate_ = false;
+    AnimationBase ownBase_;
+    AnimationBase* base_ = &ownBase_;
+    QElapsedTimer lastStep_;
+};
+
+// The key of the chart's key table a key press is, Other if none.
+ChartKey chartKeyOf(int qtKey, bool keypad);
+// Applies a key press to the camera; a numeric pad key without Num Lock
+// also counts as its arrow, Home or End key. False: not a chart key.
+bool applyChartKey(ChartCamera& camera, int qtKey, bool keypad, ChartModifiers modifiers);
+
+} // namespace morvex::charts

@@ -1,0 +1,129 @@
+#include "charts/FuelmapChart.h"
+
+#include "views/ZamoGridView.h"
+
+#include <QGuiApplication>
+#include <QOpenGLFunctions_2_1>
+
+namespace morvex::charts {
+
+void CFuelmapChart::SetHighlight(int row, int column)
+{
+    highlightRow_ = row;
+    highlightColumn_ = column;
+    update();
+}
+
+void CFuelmapChart::BuildData()
+{
+    hasData_ = tablePresent_;
+    if (!hasData_) {
+        return;
+    }
+    constexpr double scale = 2.0 * static_cast<double>(kHalfSize) / 256.0;
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            heights_[static_cast<std::size_t>(row * kColumns + column)] =
+                static_cast<float>(HeightOf(ValueAt(row, column)) * scale);
+        }
+    }
+}
+
+void CFuelmapChart::DrawSurface(QOpenGLFunctions_2_1& gl)
+{
+    const Rgb surface = SurfaceColour();
+    gl.glColor3f(surface.r, surface.g, surface.b);
+    gl.glBegin(GL_QUADS);
+    for (int row = 0; row + 1 < kRows; ++row) {
+        const float z0 = ModelRow(row);
+        const float z1 = z0 + kRowSpacing;
+        for (int column = 0; column + 1 < kColumns; ++column) {
+            const float x0 = ModelColumn(column);
+            const float x1 = x0 + kColumnSpacing;
+            gl.glVertex3f(x0, HeightAt(row, column), z0);
+            gl.glVertex3f(x1, HeightAt(row, column + 1), z0);
+            gl.glVertex3f(x1, HeightAt(row + 1, column + 1), z1);
+            gl.glVertex3f(x0, HeightAt(row + 1, column), z1);
+        }
+    }
+    gl.glEnd();
+}
+
+void CFuelmapChart::DrawMesh(QOpenGLFunctions_2_1& gl)
+{
+    const Rgb line = LineColour();
+    auto pen = [&gl, &line](bool highlighted, const Rgb& colour) {
+        // Thin lines are one pixel: thinner ones would vanish when smoothed.
+        gl.glLineWidth(highlighted ? 4.0f : 1.0f);
+        const Rgb& c = highlighted ? colour : line;
+        gl.glColor3f(c.r, c.g, c.b);
+    };
+    // Last row and column first; an index outside the table highlights
+    // nothing.
+    for (int row = kRows - 1; row >= 0; --row) {
+        pen(row == highlightRow_, kHighlightRow);
+        gl.glBegin(GL_LINE_STRIP);
+        for (int column = 0; column < kColumns; ++column) {
+            gl.glVertex3f(ModelColumn(column), HeightAt(row, column), ModelRow(row));
+        }
+        gl.glEnd();
+    }
+    for (int column = kColumns - 1; column >= 0; --column) {
+        pen(column == highlightColumn_, kHighlightColumn);
+        gl.glBegin(GL_LINE_STRIP);
+        for (int row = 0; row < kRows; ++row) {
+            gl.glVertex3f(ModelColumn(column), HeightAt(row, column), ModelRow(row));
+        }
+        gl.glEnd();
+    }
+    gl.glLineWidth(1.0f);
+}
+
+CDOS_FuelmapChart::CDOS_FuelmapChart(views::CZamoGridView& companion, QWidget* parent)
+    : CFuelmapChart(companion, parent)
+{
+}
+
+CDOS_FuelmapChart::~CDOS_FuelmapChart()
+{
+    views::CZamoGridView* view = Companion();
+    if (view != nullptr && view->GetPartnerChart() == this) {
+        view->SetPartnerChart(nullptr);
+    }
+}
+
+void CDOS_FuelmapChart::SelectCell(int row, int column)
+{
+    SetHighlight(row - kFirstRow, column);
+}
+
+void CDOS_FuelmapChart::Rebuild(const uint8_t* table)
+{
+    table_ = table;
+    tablePresent_ = table != nullptr;
+    RequestRebuild();
+}
+
+void CDOS_FuelmapChart::TransferProgress(int state, int marker)
+{
+    Animate(state, marker);
+}
+
+void CDOS_FuelmapChart::TurnKey(int key)
+{
+    const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers();
+    // Only numeric pad digits reach here as digits; the grid keeps Ctrl
+    // with the digits of the main keyboard.
+    const bool keypad = (mods & Qt::KeypadModifier) != 0 || (key >= Qt::Key_1 && key <= Qt::Key_9);
+    const ChartModifiers modifiers{true, (mods & Qt::ShiftModifier) != 0, (mods & Qt::AltModifier) != 0};
+    if (applyChartKey(Camera(), key, keypad, modifiers)) {
+        update();
+    }
+}
+
+double CDOS_FuelmapChart::ValueAt(int row, int column) const
+{
+    return table_[(kFirstRow + row) * kColumns + column];
+}
+
+} // namespace morvex::charts

@@ -1,0 +1,153 @@
+#include "charts/FuelmapChart.h"
+#include "ViewHarness.h"
+#include "charts/ChartFactory.h"
+#include "document/BoxLayout.h"
+#include "views/FuelmapView.h"
+
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QTest>
+
+#include <memory>
+
+using namespace morvex;
+using namespace morvex::views;
+
+namespace {
+
+constexpr int kFuelMapPane = 501;
+constexpr int kRow = 17; // the first shown grid row: map position 256
+constexpr int kPos = 256;
+
+// A fuel map view and the factory's chart beside it, as in the pane.
+struct Fixture : test::ViewHarness {
+    Fixture()
+    {
+        auto* layout = new QHBoxLayout(&pane);
+        view = new CFuelmapView(context, &pane);
+        layout->addWidget(view);
+        view->OnUpdate(kHintAll);
+        chartWidget = charts::CreateChart(kFuelMapPane, *view, &pane);
+        layout->addWidget(chartWidget);
+        chart = chartWidget->findChild<charts::CDOS_FuelmapChart*>();
+        pane.resize(1100, 600);
+        pane.show();
+    }
+    uint8_t* left() { return doc->GetBoxData(box::TAB_DDD_LINKS); }
+    grid::CValueGridCtrl& grid() { return view->Grid(); }
+
+    QWidget pane;
+    CFuelmapView* view = nullptr;
+    QWidget* chartWidget = nullptr;
+    charts::CDOS_FuelmapChart* chart = nullptr;
+};
+
+bool near(QRgb pixel, int r, int g, int b)
+{
+    return std::abs(qRed(pixel) - r) < 24 && std::abs(qGreen(pixel) - g) < 24 && std::abs(qBlue(pixel) - b) < 24;
+}
+
+// The pixels of one colour, as a sorted list of positions.
+std::vector<QPoint> pixelsOf(const QImage& image, int r, int g, int b)
+{
+    std::vector<QPoint> points;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (near(image.pixel(x, y), r, g, b)) {
+                points.emplace_back(x, y);
+            }
+        }
+    }
+    return points;
+}
+
+} // namespace
+
+class FuelmapChartTest : public QObject {
+    Q_OBJECT
+private slots:
+    void digitsTypedOnTheChartEditTheGridsFocusCell()
+    {
+        Fixture f;
+        QVERIFY(f.started);
+        // Without OpenGL the chart itself still passes keys on.
+        std::unique_ptr<charts::CDOS_FuelmapChart> own;
+        charts::CDOS_FuelmapChart* chart = f.chart;
+        if (chart == nullptr) {
+            own = std::make_unique<charts::CDOS_FuelmapChart>(*f.view);
+            chart = own.get();
+        }
+        f.grid().SetSelectedRange(kRow, 3, kRow, 3);
+        f.grid().SetFocusCell(kRow, 3);
+        chart->setFocus();
+        QTest::keyClicks(chart, QStringLiteral("1"));
+        QVERIFY(f.grid().GetEditWnd() != nullptr);
+        QTest::keyClicks(f.grid().GetEditWnd(), QStringLiteral("23"));
+        QTest::keyClick(f.grid().GetEditWnd(), Qt::Key_Return);
+        QCOMPARE(f.left()[kPos + 2], 123);
+        QVERIFY(f.doc->IsModified());
+
+        // Chart keys stay with the chart; the grid's focus stays put.
+        chart->Camera().Turn(77, 13);
+        QTest::keyClick(chart, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(chart->Camera().TurnVertical(), 30.0);
+        QCOMPARE(chart->Camera().TurnHorizontal(), 45.0);
+        QCOMPARE(f.grid().GetFocusCell().row, kRow);
+
+        // A plain arrow moves the grid's focus, and the highlight with it.
+        QTest::keyClick(chart, Qt::Key_Down);
+        QCOMPARE(f.grid().GetFocusCell().row, kRow + 1);
+        QCOMPARE(chart->HighlightedRow(), 1);
+        QCOMPARE(chart->HighlightedColumn(), 2);
+    }
+
+    void theChartRendersOrSaysWhyNot()
+    {
+        Fixture f;
+        QVERIFY(f.started);
+        QVERIFY(QTest::qWaitForWindowExposed(&f.pane));
+        if (f.chart == nullptr) {
+            auto* label = f.chartWidget->findChild<QLabel*>(QStringLiteral("chartUnavailable"));
+            if (label == nullptr) {
+                label = qobject_cast<QLabel*>(f.chartWidget);
+            }
+            QVERIFY(label != nullptr);
+            QVERIFY(label->text().contains(QStringLiteral("OpenGL")));
+            return;
+        }
+        for (int i = 0; i < 256; ++i) {
+            f.left()[kPos + i] = static_cast<uint8_t>(40 + (i % 16) * 8 + (i / 16) * 4);
+        }
+        f.view->OnUpdate(kHintTables);
+        f.chart->SelectCell(kRow - 1 + 4, 5);
+        const QImage first = f.chart->grabFramebuffer();
+        QVERIFY(!first.isNull());
+        QVERIFY2(f.chart->RenderingAvailable(), "the chart could not draw");
+        // Dark red row and dark green column are in the picture.
+        const std::vector<QPoint> red = pixelsOf(first, 191, 0, 0);
+        const std::vector<QPoint> green = pixelsOf(first, 0, 191, 0);
+        QVERIFY(red.size() > 20);
+        QVERIFY(green.size() > 20);
+
+        // Another focus cell moves both lines.
+        f.chart->SelectCell(kRow - 1 + 10, 12);
+        const QImage moved = f.chart->grabFramebuffer();
+        QVERIFY(pixelsOf(moved, 191, 0, 0) != red);
+        QVERIFY(pixelsOf(moved, 0, 191, 0) != green);
+
+        // An edited cell changes the picture.
+        f.left()[kPos + 16 * 7 + 7] = 250;
+        f.chart->Rebuild(f.view->GetDisplayedTable());
+        QVERIFY(f.chart->grabFramebuffer() != moved);
+
+        // Without a table only the floor is drawn: no highlight lines.
+        f.chart->Rebuild(nullptr);
+        const QImage floorOnly = f.chart->grabFramebuffer();
+        QVERIFY(pixelsOf(floorOnly, 191, 0, 0).empty());
+        QVERIFY(!pixelsOf(floorOnly, 255, 255, 51).empty());
+    }
+};
+
+QTEST_MAIN(FuelmapChartTest)
+#include "FuelmapChartTest.moc"
