@@ -205,18 +205,26 @@ QColor COnlineCtrl::NormalBack() const
 
 void COnlineCtrl::ShowUnitArea()
 {
+    // Values arrive many times a second; only a change of colour or text
+    // costs a repaint.
     const bool error = state_.ErrorColours();
+    const QColor text = error ? errorText_ : NormalText();
+    const QColor back = error ? errorBack_ : NormalBack();
     QPalette colours = unit_->palette();
-    colours.setColor(QPalette::WindowText, error ? errorText_ : NormalText());
-    colours.setColor(QPalette::Window, error ? errorBack_ : NormalBack());
-    unit_->setPalette(colours);
-    const QString text = toQt(state_.UnitAreaText());
-    if (unit_->text() != text) {
-        unit_->setText(text);
+    if (colours.color(QPalette::WindowText) != text || colours.color(QPalette::Window) != back) {
+        colours.setColor(QPalette::WindowText, text);
+        colours.setColor(QPalette::Window, back);
+        unit_->setPalette(colours);
+    }
+    const QString unitText = toQt(state_.UnitAreaText());
+    if (unit_->text() != unitText) {
+        unit_->setText(unitText);
     }
     QPalette captionColours = caption_->palette();
-    captionColours.setColor(QPalette::WindowText, NormalText());
-    caption_->setPalette(captionColours);
+    if (captionColours.color(QPalette::WindowText) != NormalText()) {
+        captionColours.setColor(QPalette::WindowText, NormalText());
+        caption_->setPalette(captionColours);
+    }
     display_->SetColours(NormalText(), NormalBack());
 }
 

@@ -28,7 +28,9 @@ namespace morvex::live {
 
 class COnlineCtrl;
 
-// What the online values column gets from the application.
+// What the online values column gets from the application. Limits, labels
+// and the conversion library are required; without a document the fuel
+// bytes and the box's rpm limit count as 0.
 struct OnlineViewContext {
     CMorvexDoc* doc = nullptr; // the box settings the conversions read
     const CLimits* limits = nullptr;
@@ -64,6 +66,10 @@ public:
 
     COnlineCtrl& Control(Display display) { return *controls_[index(display)]; }
     bool Online() const { return online_; }
+    // The last REV (rpm) and injection time (microseconds) received, -1 when
+    // lost, for views that show them elsewhere.
+    double LastRevolutions() const { return values_.LastRevolutions(); }
+    double LastInjectionTime() const { return values_.LastInjectionTime(); }
     // Display updates applied to the screen so far (one batch per tick).
     int FlushCount() const { return flushCount_; }
 
