@@ -77,6 +77,7 @@ private slots:
         if (chart == nullptr) {
             own = std::make_unique<charts::CDOS_FuelmapChart>(*f.view);
             chart = own.get();
+            f.view->SetPartnerChart(chart);
         }
         f.grid().SetSelectedRange(kRow, 3, kRow, 3);
         f.grid().SetFocusCell(kRow, 3);
@@ -100,6 +101,35 @@ private slots:
         QCOMPARE(f.grid().GetFocusCell().row, kRow + 1);
         QCOMPARE(chart->HighlightedRow(), 1);
         QCOMPARE(chart->HighlightedColumn(), 2);
+    }
+
+    void ctrlKeysInTheGridTurnTheChartAndTransfersAnimateIt()
+    {
+        Fixture f;
+        charts::CDOS_FuelmapChart chart(*f.view);
+        f.view->SetPartnerChart(&chart);
+        f.grid().SetFocusCell(kRow, 1);
+        QTest::keyClick(&f.grid(), Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(chart.Camera().TurnVertical(), 28.0);
+        QTest::keyClick(&f.grid(), Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(chart.Camera().Zoom(), 230.0);
+        QCOMPARE(f.grid().GetFocusCell().col, 1);
+
+        // Off by default: a transfer leaves the chart where it is.
+        chart.TransferProgress(1, 0);
+        chart.TransferProgress(2, 100);
+        QCOMPARE(chart.Camera().TurnVertical(), 28.0);
+
+        charts::AnimationBase shared;
+        chart.SetAnimate(true, &shared);
+        chart.TransferProgress(1, 0);
+        QCOMPARE(shared.turnVertical, 28);
+        chart.TransferProgress(2, 340);
+        QCOMPARE(chart.Camera().TurnVertical(), 8.0);
+        QCOMPARE(chart.Camera().TurnHorizontal(), 25.0);
+        chart.TransferProgress(0, 0);
+        QCOMPARE(chart.Camera().TurnVertical(), 28.0);
+        QCOMPARE(chart.Camera().TurnHorizontal(), 45.0);
     }
 
     void theChartRendersOrSaysWhyNot()
