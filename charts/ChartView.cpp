@@ -9,11 +9,33 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLVersionFunctionsFactory>
+#include <QOpenGLWindow>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 namespace morvex::charts {
+
+// The native window the chart draws in; its input goes to the chart.
+class ChartSurface : public QOpenGLWindow {
+public:
+    explicit ChartSurface(CChartView& chart) : QOpenGLWindow(NoPartialUpdate), chart_(chart) {}
+
+protected:
+    void initializeGL() override { chart_.InitializeGL(); }
+    void paintGL() override { chart_.PaintGL(); }
+    void mousePressEvent(QMouseEvent* event) override { chart_.mousePressEvent(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { chart_.mouseReleaseEvent(event); }
+    void mouseMoveEvent(QMouseEvent* event) override { chart_.mouseMoveEvent(event); }
+    void wheelEvent(QWheelEvent* event) override { chart_.wheelEvent(event); }
+    void keyPressEvent(QKeyEvent* event) override { chart_.keyPressEvent(event); }
+    void keyReleaseEvent(QKeyEvent* event) override { chart_.keyReleaseEvent(event); }
+
+private:
+    CChartView& chart_;
+};
 
 namespace {
 
@@ -67,17 +89,53 @@ bool applyChartKey(ChartCamera& camera, int qtKey, bool keypad, ChartModifiers m
     return keypad && plain != ChartKey::Other && camera.ApplyKey(plain, modifiers);
 }
 
-CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent) : QOpenGLWidget(parent), companion_(&companion)
+CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent)
+    : QWidget(parent), companion_(&companion), surface_(new ChartSurface(*this))
 {
-    setFocusPolicy(Qt::WheelFocus);
-    setAttribute(Qt::WA_InputMethodEnabled);
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setDepthBufferSize(24);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    setFormat(format);
+    surface_->setFormat(format);
+    QWidget* container = QWidget::createWindowContainer(surface_, this);
+    container->setFocusPolicy(Qt::WheelFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(container);
+    setFocusPolicy(Qt::WheelFocus);
+    setFocusProxy(container);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    connect(surface_, &QOpenGLWindow::frameSwapped, this, &CChartView::frameDrawn);
 }
 
 CChartView::~CChartView() = default;
+
+void CChartView::Redraw()
+{
+    surface_->update();
+}
+
+QImage CChartView::grabFramebuffer()
+{
+    if (!surface_->isValid() || gl_ == nullptr) {
+        return {};
+    }
+    // The window's own buffer holds no defined picture after a swap.
+    surface_->makeCurrent();
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    QOpenGLFramebufferObject target(surface_->size() * surface_->devicePixelRatio(), format);
+    target.bind();
+    PaintGL();
+    QImage image = target.toImage();
+    target.release();
+    surface_->doneCurrent();
+    return image;
+}
+
+QOpenGLContext* CChartView::context() const
+{
+    return surface_->context();
+}
 
 views::CZamoGridView* CChartView::Companion() const
 {
@@ -111,13 +169,13 @@ void CChartView::Animate(int kind, int step)
         break;
     default: return;
     }
-    update();
+    Redraw();
 }
 
 void CChartView::RequestRebuild()
 {
     dataDirty_ = true;
-    update();
+    Redraw();
 }
 
 CChartView::Rgb CChartView::SurfaceColour() const
@@ -130,7 +188,7 @@ CChartView::Rgb CChartView::LineColour() const
     return rgbOf(palette().color(QPalette::Text));
 }
 
-void CChartView::initializeGL()
+void CChartView::InitializeGL()
 {
     QOpenGLContext* current = context();
     gl_ = current != nullptr && current->isValid() ? QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(current)
@@ -144,25 +202,20 @@ void CChartView::initializeGL()
     }
 }
 
-void CChartView::resizeGL(int, int)
-{
-    if (gl_ != nullptr) {
-        ApplyProjection(*gl_);
-    }
-}
-
 void CChartView::ApplyProjection(QOpenGLFunctions_2_1& gl)
 {
-    const qreal ratio = devicePixelRatioF();
-    gl.glViewport(0, 0, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
-    const OrthoBox box = camera_.Projection(width(), height());
+    const qreal ratio = surface_->devicePixelRatio();
+    const int w = surface_->width();
+    const int h = surface_->height();
+    gl.glViewport(0, 0, static_cast<int>(w * ratio), static_cast<int>(h * ratio));
+    const OrthoBox box = camera_.Projection(w, h);
     gl.glMatrixMode(GL_PROJECTION);
     gl.glLoadIdentity();
     gl.glOrtho(box.left, box.right, box.bottom, box.top, box.nearPlane, box.farPlane);
     gl.glMatrixMode(GL_MODELVIEW);
 }
 
-void CChartView::paintGL()
+void CChartView::PaintGL()
 {
     if (gl_ == nullptr) {
         return;
@@ -270,7 +323,7 @@ void CChartView::mouseMoveEvent(QMouseEvent* event)
     } else {
         return;
     }
-    update();
+    Redraw();
 }
 
 void CChartView::wheelEvent(QWheelEvent* event)
@@ -278,7 +331,7 @@ void CChartView::wheelEvent(QWheelEvent* event)
     const int delta = event->angleDelta().y();
     if (delta != 0) {
         camera_.Wheel(delta);
-        update();
+        Redraw();
     }
     event->accept();
 }
@@ -289,7 +342,7 @@ void CChartView::keyPressEvent(QKeyEvent* event)
     const ChartModifiers modifiers{(mods & Qt::ControlModifier) != 0, (mods & Qt::ShiftModifier) != 0,
                                    (mods & Qt::AltModifier) != 0};
     if (applyChartKey(camera_, event->key(), (mods & Qt::KeypadModifier) != 0, modifiers)) {
-        update();
+        Redraw();
         return;
     }
     if (PassOnGridCommand(*event)) {

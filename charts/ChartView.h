@@ -3,10 +3,12 @@
 #include "charts/ChartCamera.h"
 
 #include <QElapsedTimer>
-#include <QOpenGLWidget>
+#include <QImage>
 #include <QPointer>
+#include <QWidget>
 
 class QOpenGLFunctions_2_1;
+class QOpenGLContext;
 
 namespace morvex::views {
 class CZamoGridView;
@@ -20,11 +22,15 @@ struct AnimationBase {
     int turnHorizontal = 45;
 };
 
+class ChartSurface;
+
 // A chart beside a grid view: the floor plate with its origin marker and,
 // drawn by the subclass, the table of the companion view. Turned, zoomed
 // and shifted with the mouse and Ctrl keys; every other key and character
-// goes on to the companion grid so that editing continues here.
-class CChartView : public QOpenGLWidget {
+// goes on to the companion grid so that editing continues here. Drawn in a
+// native window of its own: a GL widget would make the whole main window
+// composed through OpenGL, and every grid repaint with it.
+class CChartView : public QWidget {
     Q_OBJECT
 public:
     static constexpr float kHalfSize = 128;
@@ -47,10 +53,18 @@ public:
     // False once the widget found it cannot draw (no usable context).
     bool RenderingAvailable() const { return !renderingFailed_; }
     QSize sizeHint() const override { return {300, 300}; }
+    // Draws the next frame when the event loop comes back.
+    void Redraw();
+    // The picture drawn afresh into an image; null before the window
+    // has been shown.
+    QImage grabFramebuffer();
+    QOpenGLContext* context() const;
 
 signals:
     // No OpenGL context or no fixed-function pipeline: nothing can be drawn.
     void renderingFailed();
+    // A frame reached the screen.
+    void frameDrawn();
 
 protected:
     // The transfer animation: 1 keeps the turn as the shared base, 2 turns
@@ -70,9 +84,9 @@ protected:
     static constexpr Rgb kHighlightRow{0.75f, 0.0f, 0.0f};
     static constexpr Rgb kHighlightColumn{0.0f, 0.75f, 0.0f};
 
-    void initializeGL() override;
-    void resizeGL(int width, int height) override;
-    void paintGL() override;
+    friend class ChartSurface;
+    void InitializeGL();
+    void PaintGL();
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -89,6 +103,7 @@ private:
 
     QPointer<views::CZamoGridView> companion_;
     ChartCamera camera_;
+    ChartSurface* surface_;
     QOpenGLFunctions_2_1* gl_ = nullptr;
     bool renderingFailed_ = false;
     bool dataDirty_ = true;

@@ -11,7 +11,7 @@ void CFuelmapChart::SetHighlight(int row, int column)
 {
     highlightRow_ = row;
     highlightColumn_ = column;
-    update();
+    Redraw();
 }
 
 void CFuelmapChart::BuildData()
@@ -117,7 +117,7 @@ void CDOS_FuelmapChart::TurnKey(int key)
     const bool keypad = (mods & Qt::KeypadModifier) != 0 || (key >= Qt::Key_1 && key <= Qt::Key_9);
     const ChartModifiers modifiers{true, (mods & Qt::ShiftModifier) != 0, (mods & Qt::AltModifier) != 0};
     if (applyChartKey(Camera(), key, keypad, modifiers)) {
-        update();
+        Redraw();
     }
 }
 

@@ -147,7 +147,9 @@ int main(int argc, char* argv[])
     window.resize(900 + 1280, 800);
     QApplication::processEvents();
     chart->Rebuild(view->GetDisplayedTable());
-    chart->grabFramebuffer();
+    while (chart->grabFramebuffer().isNull() && chart->RenderingAvailable()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 
     std::vector<double> rebuild;
     uint8_t* left = doc.GetBoxData(morvex::box::TAB_DDD_LINKS);
@@ -163,7 +165,14 @@ int main(int argc, char* argv[])
     for (int i = 0; i < frames; ++i) {
         chart->Camera().Turn(1, 0);
         auto start = Clock::now();
-        chart->repaint();
+        bool drawn = false;
+        const QMetaObject::Connection connection =
+            QObject::connect(chart, &BenchChart::frameDrawn, [&drawn] { drawn = true; });
+        chart->Redraw();
+        while (!drawn) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        QObject::disconnect(connection);
         composed.push_back(since(start));
         chart->Camera().Turn(1, 0);
         start = Clock::now();
