@@ -132,6 +132,11 @@ QImage CChartView::grabFramebuffer()
     return image;
 }
 
+QWindow* CChartView::Surface() const
+{
+    return surface_;
+}
+
 QOpenGLContext* CChartView::context() const
 {
     return surface_->context();

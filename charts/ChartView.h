@@ -9,6 +9,7 @@
 
 class QOpenGLFunctions_2_1;
 class QOpenGLContext;
+class QWindow;
 
 namespace morvex::views {
 class CZamoGridView;
@@ -59,6 +60,8 @@ public:
     // has been shown.
     QImage grabFramebuffer();
     QOpenGLContext* context() const;
+    // The native window drawn in; it takes the keyboard and the mouse.
+    QWindow* Surface() const;
 
 signals:
     // No OpenGL context or no fixed-function pipeline: nothing can be drawn.

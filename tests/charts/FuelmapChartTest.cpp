@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -82,12 +83,27 @@ private slots:
         f.grid().SetSelectedRange(kRow, 3, kRow, 3);
         f.grid().SetFocusCell(kRow, 3);
         chart->setFocus();
-        QTest::keyClicks(chart, QStringLiteral("1"));
+        if (own == nullptr) {
+            // Typed as the user does: into the chart's own window.
+            QTest::keyClick(chart->Surface(), '1');
+        } else {
+            QTest::keyClicks(chart, QStringLiteral("1"));
+        }
         QVERIFY(f.grid().GetEditWnd() != nullptr);
         QTest::keyClicks(f.grid().GetEditWnd(), QStringLiteral("23"));
         QTest::keyClick(f.grid().GetEditWnd(), Qt::Key_Return);
         QCOMPARE(f.left()[kPos + 2], 123);
         QVERIFY(f.doc->IsModified());
+
+        if (own == nullptr) {
+            // Dragging with the right button turns, one degree a pixel.
+            QWindow* surface = chart->Surface();
+            QTest::mousePress(surface, Qt::RightButton, {}, QPoint(50, 50));
+            QTest::mouseMove(surface, QPoint(60, 47));
+            QTest::mouseRelease(surface, Qt::RightButton, {}, QPoint(60, 47));
+            QCOMPARE(chart->Camera().TurnVertical(), 40.0);
+            QCOMPARE(chart->Camera().TurnHorizontal(), 42.0);
+        }
 
         // Chart keys stay with the chart; the grid's focus stays put.
         chart->Camera().Turn(77, 13);
