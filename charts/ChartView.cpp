@@ -103,7 +103,6 @@ CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent)
     layout->addWidget(container);
     setFocusPolicy(Qt::WheelFocus);
     setFocusProxy(container);
-    setAttribute(Qt::WA_InputMethodEnabled);
     connect(surface_, &QOpenGLWindow::frameSwapped, this, &CChartView::frameDrawn);
 }
 
@@ -361,11 +360,6 @@ void CChartView::keyReleaseEvent(QKeyEvent* event)
     ForwardToGrid(*event);
 }
 
-void CChartView::inputMethodEvent(QInputMethodEvent* event)
-{
-    ForwardToGrid(*event);
-}
-
 bool CChartView::PassOnGridCommand(const QKeyEvent& event)
 {
     // Next / Previous Grid (F10 / F9) when they reach the chart rather
@@ -385,7 +379,7 @@ bool CChartView::PassOnGridCommand(const QKeyEvent& event)
     return true;
 }
 
-void CChartView::ForwardToGrid(QEvent& event)
+void CChartView::ForwardToGrid(QKeyEvent& key)
 {
     views::CZamoGridView* view = companion_.data();
     if (view == nullptr) {
@@ -394,14 +388,6 @@ void CChartView::ForwardToGrid(QEvent& event)
     // A copy: the grid may open its editor, which takes the focus and
     // gets the following keys itself.
     QWidget* grid = &view->Grid();
-    if (event.type() == QEvent::InputMethod) {
-        const auto& input = static_cast<QInputMethodEvent&>(event);
-        QInputMethodEvent copy(input.preeditString(), input.attributes());
-        copy.setCommitString(input.commitString(), input.replacementStart(), input.replacementLength());
-        QCoreApplication::sendEvent(grid, &copy);
-        return;
-    }
-    auto& key = static_cast<QKeyEvent&>(event);
     QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.nativeScanCode(), key.nativeVirtualKey(),
                    key.nativeModifiers(), key.text(), key.isAutoRepeat(), static_cast<quint16>(key.count()));
     QCoreApplication::sendEvent(grid, &copy);

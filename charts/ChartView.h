@@ -96,13 +96,12 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     void DrawFloor(QOpenGLFunctions_2_1& gl);
     void ApplyProjection(QOpenGLFunctions_2_1& gl);
     bool PassOnGridCommand(const QKeyEvent& event);
-    void ForwardToGrid(QEvent& event);
+    void ForwardToGrid(QKeyEvent& key);
 
     QPointer<views::CZamoGridView> companion_;
     ChartCamera camera_;
