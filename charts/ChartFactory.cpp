@@ -9,6 +9,8 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLVersionFunctionsFactory>
+#include <QPainter>
+#include <QPixmap>
 #include <QStackedLayout>
 
 namespace morvex::charts {
@@ -68,6 +70,22 @@ bool ChartsCanRender()
     const bool usable = functions != nullptr && functions->initializeOpenGLFunctions();
     context.doneCurrent();
     return usable;
+}
+
+QPixmap GrabWithCharts(QWidget& window)
+{
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    for (CChartView* chart : window.findChildren<CChartView*>()) {
+        if (!chart->isVisible()) {
+            continue;
+        }
+        const QImage image = chart->grabFramebuffer();
+        if (!image.isNull()) {
+            painter.drawImage(QRect(chart->mapTo(&window, QPoint(0, 0)), chart->size()), image);
+        }
+    }
+    return picture;
 }
 
 QWidget* CreateChart(int pane, views::CZamoGridView& view, QWidget* parent, const ChartOptions& options)

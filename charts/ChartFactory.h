@@ -1,5 +1,6 @@
 #pragma once
 
+class QPixmap;
 class QWidget;
 
 namespace morvex::views {
@@ -22,6 +23,10 @@ struct ChartOptions {
 // OpenGL cannot be started, a plain text saying so. Null for a pane that
 // has no chart yet.
 QWidget* CreateChart(int pane, views::CZamoGridView& view, QWidget* parent = nullptr, const ChartOptions& options = {});
+
+// A picture of `window` with its charts in it: a plain widget grab leaves
+// the charts' own windows out.
+QPixmap GrabWithCharts(QWidget& window);
 
 // Whether a context with the fixed-function pipeline the charts draw with
 // can be made on this display.

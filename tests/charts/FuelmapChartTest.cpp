@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QTest>
 #include <QWindow>
 
@@ -175,6 +176,11 @@ private slots:
         const std::vector<QPoint> green = pixelsOf(first, 0, 191, 0);
         QVERIFY(red.size() > 20);
         QVERIFY(green.size() > 20);
+
+        // A picture of the whole pane has the chart in it.
+        const QRect area(f.chart->mapTo(&f.pane, QPoint(0, 0)), f.chart->size());
+        const QImage pane = charts::GrabWithCharts(f.pane).toImage().copy(area);
+        QVERIFY(pixelsOf(pane, 191, 0, 0).size() > 20);
 
         // Another focus cell moves both lines.
         f.chart->SelectCell(kRow - 1 + 10, 12);
