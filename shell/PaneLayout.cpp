@@ -108,6 +108,10 @@ void PaneLayout::setTableViews(int view, QWidget* grid, QWidget* chart)
         }
         if (chart != nullptr) {
             replaceWidget(pane, 1, chart);
+            // The chart column takes what the window gains or loses; the
+            // grid keeps its width.
+            pane->setStretchFactor(0, 0);
+            pane->setStretchFactor(1, 1);
         }
     }
 }
@@ -229,6 +233,16 @@ void PaneLayout::applyRecord(const SplitterRecord& record)
 {
     if (record.width < 0) {
         adjustOnlineValues();
+        // Before the window has its size the column cannot tell whether it
+        // needs a scroll bar: measure again once the layout has settled.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (onlineValuesShown()) {
+                    adjustOnlineValues();
+                }
+            },
+            Qt::QueuedConnection);
         return;
     }
     setLeadingWidth(main_, record.width);

@@ -1,5 +1,6 @@
 #include "shell/TableViews.h"
 
+#include "charts/ChartFactory.h"
 #include "grid/ValueGridCtrl.h"
 #include "shell/PaneLayout.h"
 #include "views/DataRecordingView.h"
@@ -13,25 +14,33 @@
 
 namespace morvex::shell {
 
-TableViews::TableViews(const views::ViewContext& context, PaneLayout& panes, QObject* parent)
+TableViews::TableViews(const views::ViewContext& context, PaneLayout& panes, bool animateCharts, QObject* parent)
     : QObject(parent), panes_(panes), fuelmap_(new views::CFuelmapView(context)),
       function_(new views::CDOS_FunctionView(context)), ignition_(new views::CDOS_IgnitionView(context)),
       dataRecording_(new views::CDataRecordingView(context)), index_(new views::CDOS_IndexView(context))
 {
-    place(kFuelMapPane, fuelmap_);
-    place(kFunctionPane, function_);
-    place(kIgnitionPane, ignition_);
-    place(kDataRecordPane, dataRecording_);
-    place(kIndexPane, index_);
+    place(kFuelMapPane, fuelmap_, animateCharts);
+    place(kFunctionPane, function_, animateCharts);
+    place(kIgnitionPane, ignition_, animateCharts);
+    place(kDataRecordPane, dataRecording_, animateCharts);
+    place(kIndexPane, index_, animateCharts);
     // An edited ignition map number shows its premap at once.
     connect(function_, &views::CDOS_FunctionView::ignitionMapNumberChanged, ignition_,
             &views::CDOS_IgnitionView::SelectPremap);
     connect(ignition_, &views::CDOS_IgnitionView::staticPointChanged, this, &TableViews::staticPointChanged);
 }
 
-void TableViews::place(int pane, views::CZamoGridView* view)
+void TableViews::place(int pane, views::CZamoGridView* view, bool animateCharts)
 {
-    panes_.setTableViews(pane, view, nullptr);
+    // A pane whose chart is not built yet keeps its placeholder.
+    charts::ChartOptions options;
+    options.animate = animateCharts;
+    QWidget* chart = charts::CreateChart(pane, *view, nullptr, options);
+    if (chart != nullptr) {
+        // The grid keeps its natural width first; the chart takes the rest.
+        chart->setMinimumSize(1, 1);
+    }
+    panes_.setTableViews(pane, view, chart);
     connect(view, &views::CZamoGridView::idealWidthChanged, this,
             [this, pane](int width) { panes_.setGridWidth(pane, width); });
     connect(view, &views::CZamoGridView::documentEdited, this, &TableViews::documentEdited);

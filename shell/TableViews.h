@@ -31,7 +31,8 @@ class PaneLayout;
 class TableViews : public QObject {
     Q_OBJECT
 public:
-    TableViews(const views::ViewContext& context, PaneLayout& panes, QObject* parent = nullptr);
+    // `animateCharts`: the AnimateChart setting.
+    TableViews(const views::ViewContext& context, PaneLayout& panes, bool animateCharts, QObject* parent = nullptr);
 
     views::CFuelmapView& fuelmap() const { return *fuelmap_; }
     views::CDOS_FunctionView& function() const { return *function_; }
@@ -64,7 +65,7 @@ signals:
     void staticPointChanged(int degrees);
 
 private:
-    void place(int pane, views::CZamoGridView* view);
+    void place(int pane, views::CZamoGridView* view, bool animateCharts);
     views::CZamoCylinderView* cylinderViewOf(int pane) const;
 
     PaneLayout& panes_;
