@@ -1,6 +1,7 @@
 // Saves a PNG of the main window with each pane, so that every pane can be
 // reviewed without a display (runs with QT_QPA_PLATFORM=offscreen).
 #include "platform/UserMessages.h"
+#include "charts/ChartFactory.h"
 #include "shell/AppSettings.h"
 #include "shell/FrameRules.h"
 #include "shell/MainFrame.h"
@@ -75,7 +76,8 @@ int main(int argc, char* argv[])
             std::replace(name.begin(), name.end(), ' ', '-');
             const QString file =
                 QDir(out).filePath(QStringLiteral("pane-%1-%2.png").arg(view).arg(QString::fromStdString(name)));
-            if (frame.grab().save(file)) {
+            // The charts draw in windows of their own: a plain grab leaves them out.
+            if (morvex::charts::GrabWithCharts(frame).save(file)) {
                 std::printf("%s\n", file.toLocal8Bit().constData());
                 ++saved;
             }
