@@ -15,6 +15,7 @@
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
 #include "platform/UserMessages.h"
+#include "tools/bench/BenchViews.h"
 #include "views/FuelmapView.h"
 
 #include <QApplication>
@@ -34,11 +35,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr double kFrameMs = 16.0;
-
-class SilentMessages : public platform::UserMessages {
-public:
-    platform::UserAnswer show(const platform::UserMessage&) override { return platform::UserAnswer::Ok; }
-};
 
 // The chart with its data rebuild callable from outside.
 class BenchChart : public morvex::charts::CDOS_FuelmapChart {
@@ -109,25 +105,15 @@ int main(int argc, char* argv[])
     const int frames = option(argc, argv, "--frames", 200);
     const int editCount = option(argc, argv, "--edits", 300);
 
-    morvex::CAppCore core;
-    std::string message;
-    if (!core.Start(MORVEX_PROGRAM_DIR, "en", message)) {
-        std::fprintf(stderr, "%s\n", message.c_str());
+    morvex::bench::BenchViews bench;
+    if (!bench.start()) {
         return 1;
     }
     if (!morvex::charts::ChartsCanRender()) {
         std::fprintf(stderr, "ChartBench: OpenGL cannot be started on this display; nothing measured\n");
         return 1;
     }
-    morvex::CMorvexDoc doc(core.adapt(), core.limits(), core.info());
-    doc.OnNewDocument();
-    SilentMessages messages;
-    int lambdaCorrection = 0;
-    morvex::views::ViewContext context;
-    context.doc = &doc;
-    context.labels = &core.labels();
-    context.messages = &messages;
-    context.useRightCylinderForLambdaCorrection = &lambdaCorrection;
+    morvex::views::ViewContext& context = bench.context;
 
     QWidget window;
     auto* layout = new QHBoxLayout(&window);
@@ -152,7 +138,7 @@ int main(int argc, char* argv[])
     }
 
     std::vector<double> rebuild;
-    uint8_t* left = doc.GetBoxData(morvex::box::TAB_DDD_LINKS);
+    uint8_t* left = bench.doc->GetBoxData(morvex::box::TAB_DDD_LINKS);
     for (int i = 0; i < editCount; ++i) {
         left[256 + i % 256] = static_cast<uint8_t>(i);
         const auto start = Clock::now();

@@ -42,7 +42,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kTargetMs = 10.0;
 
-
 // Every table, record, text and info field holds a value that is neither
 // zero nor a default.
 void fillCompletely(CMorvexDoc& doc, CInfoRecords& info)

@@ -15,6 +15,7 @@
 #include "document/LambdaSensors.h"
 #include "document/MorvexDoc.h"
 #include "platform/UserMessages.h"
+#include "tools/bench/BenchViews.h"
 #include "views/DataRecordingView.h"
 
 #include <QApplication>
@@ -41,11 +42,6 @@ constexpr double kFrameMs = 16.0;
 
 // The worker's poll table; the view gets each value as command + 20.
 constexpr std::array<int, 12> kPollTable{135, 166, 136, 139, 135, 132, 136, 133, 135, 137, 136, 134};
-
-class SilentMessages : public platform::UserMessages {
-public:
-    platform::UserAnswer show(const platform::UserMessage&) override { return platform::UserAnswer::Ok; }
-};
 
 double since(Clock::time_point start)
 {
@@ -88,27 +84,14 @@ int main(int argc, char* argv[])
         }
     }
 
-    morvex::CAppCore core;
-    std::string message;
-    if (!core.Start(MORVEX_PROGRAM_DIR, "en", message)) {
-        std::fprintf(stderr, "%s\n", message.c_str());
+    morvex::bench::BenchViews bench;
+    if (!bench.start()) {
         return 1;
     }
-    morvex::CMorvexDoc doc(core.adapt(), core.limits(), core.info());
-    doc.OnNewDocument();
+    morvex::CMorvexDoc& doc = *bench.doc;
     doc.GetBoxData(morvex::box::TAB_SFD1)[0] = 25;
     doc.GetBoxData(morvex::box::TAB_SFD1)[1] = 40;
-    morvex::LambdaSensors sensors;
-    sensors.Enumerate(core.paths().cnf);
-    SilentMessages messages;
-    int lambdaCorrection = 0;
-    morvex::views::ViewContext context;
-    context.doc = &doc;
-    context.labels = &core.labels();
-    context.messages = &messages;
-    context.sensors = &sensors;
-    context.useRightCylinderForLambdaCorrection = &lambdaCorrection;
-    morvex::views::CDataRecordingView view(context);
+    morvex::views::CDataRecordingView view(bench.context);
     view.resize(900, 600);
     view.OnUpdate(morvex::views::kHintAll);
     view.show();

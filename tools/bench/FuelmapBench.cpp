@@ -12,6 +12,7 @@
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
 #include "platform/UserMessages.h"
+#include "tools/bench/BenchViews.h"
 #include "views/FuelmapView.h"
 
 #include <QApplication>
@@ -30,16 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr double kFrameMs = 16.0;
-
-class SilentMessages : public platform::UserMessages {
-public:
-    platform::UserAnswer show(const platform::UserMessage&) override
-    {
-        ++shown;
-        return platform::UserAnswer::Ok;
-    }
-    long shown = 0;
-};
 
 void print(const char* name, const std::vector<double>& ms)
 {
@@ -72,22 +63,12 @@ int main(int argc, char* argv[])
         }
     }
 
-    morvex::CAppCore core;
-    std::string message;
-    if (!core.Start(MORVEX_PROGRAM_DIR, "en", message)) {
-        std::fprintf(stderr, "%s\n", message.c_str());
+    morvex::bench::BenchViews bench;
+    if (!bench.start()) {
         return 1;
     }
-    morvex::CMorvexDoc doc(core.adapt(), core.limits(), core.info());
-    doc.OnNewDocument();
-    SilentMessages messages;
-    int lambdaCorrection = 0;
-    morvex::views::ViewContext context;
-    context.doc = &doc;
-    context.labels = &core.labels();
-    context.messages = &messages;
-    context.useRightCylinderForLambdaCorrection = &lambdaCorrection;
-    morvex::views::CFuelmapView view(context);
+    morvex::bench::SilentMessages& messages = bench.messages;
+    morvex::views::CFuelmapView view(bench.context);
     view.resize(900, 600);
     view.OnUpdate(morvex::views::kHintAll);
     view.show();
