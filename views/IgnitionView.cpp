@@ -389,21 +389,6 @@ int CDOS_IgnitionView::PositionOfStep(int step) const
     return ignitionPositionOfStep(step);
 }
 
-int CDOS_IgnitionView::ApplyCellEditAndReport(int row, int column)
-{
-    if (leftSteps_ == nullptr || rightSteps_ == nullptr || left_ == nullptr) {
-        return 0;
-    }
-    // The box keeps steps: those are reported, not the degrees shown.
-    const int p = positionOf(row, column);
-    const uint8_t leftBefore = leftSteps_[p];
-    const uint8_t rightBefore = rightSteps_[p];
-    const int answer = ApplyCellEdit(row, column);
-    ReportChange(true, p, leftBefore, leftSteps_[p]);
-    ReportChange(false, p, rightBefore, rightSteps_[p]);
-    return answer;
-}
-
 void CDOS_IgnitionView::OnBoxEvent(uint32_t code, intptr_t lParam)
 {
     using namespace comm;

@@ -46,6 +46,10 @@ protected:
     // transfer it waits until editing is enabled again.
     void ShowDataLimited();
 
+    // The box keeps steps: those are reported, not the degrees shown.
+    uint8_t* ReportedLeft() const override { return leftSteps_; }
+    uint8_t* ReportedRight() const override { return rightSteps_; }
+
     uint8_t* leftSteps_ = nullptr;
     uint8_t* rightSteps_ = nullptr;
 
@@ -67,7 +71,6 @@ public:
     void OnUpdate(int hint) override;
     void LoadGrid(int id) override;
     void SetGridLabels(int id) override;
-    int ApplyCellEditAndReport(int row, int column) override;
     bool CanEditCell(int row, int column) const override;
     void OnBoxEvent(uint32_t code, intptr_t lParam) override;
     int GridNotify(int code, int row, int column) override;

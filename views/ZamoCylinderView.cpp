@@ -274,15 +274,17 @@ void CZamoCylinderView::ReportChange(bool leftTable, int position, uint8_t befor
 
 int CZamoCylinderView::ApplyCellEditAndReport(int row, int column)
 {
-    if (left_ == nullptr || right_ == nullptr) {
+    uint8_t* left = ReportedLeft();
+    uint8_t* right = ReportedRight();
+    if (left_ == nullptr || left == nullptr || right == nullptr) {
         return 0;
     }
     const int p = positionOf(row, column);
-    const uint8_t leftBefore = left_[p];
-    const uint8_t rightBefore = right_[p];
+    const uint8_t leftBefore = left[p];
+    const uint8_t rightBefore = right[p];
     const int answer = ApplyCellEdit(row, column);
-    ReportChange(true, p, leftBefore, left_[p]);
-    ReportChange(false, p, rightBefore, right_[p]);
+    ReportChange(true, p, leftBefore, left[p]);
+    ReportChange(false, p, rightBefore, right[p]);
     return answer;
 }
 

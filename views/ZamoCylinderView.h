@@ -66,6 +66,10 @@ protected:
     // The map position (0..511 left, 512..1023 right) of the value a
     // transfer job reports as its step `step`.
     virtual int PositionOfStep(int step) const { return step; }
+    // The left and right tables whose bytes the box holds and a change
+    // reports (the shown tables unless the view shows derived values).
+    virtual uint8_t* ReportedLeft() const { return left_; }
+    virtual uint8_t* ReportedRight() const { return right_; }
     uint8_t UpdateCommand() const { return updateCommand_; }
     void SetUpdateCommand(uint8_t command) { updateCommand_ = command; }
     // Shows a limit message (beep first) for single-cell edits only; while
