@@ -1,8 +1,13 @@
 #include "charts/ChartFactory.h"
 
+#include "charts/DataRecordingChart.h"
 #include "charts/FuelmapChart.h"
+#include "charts/FunctionChart.h"
+#include "charts/IgnitionChart.h"
+#include "charts/IndexChart.h"
 #include "grid/ValueGridCtrl.h"
-#include "views/ZamoGridView.h"
+#include "views/IndexTable.h"
+#include "views/ZamoCylinderView.h"
 
 #include <QLabel>
 #include <QOffscreenSurface>
@@ -16,8 +21,6 @@
 namespace morvex::charts {
 
 namespace {
-
-constexpr int kFuelMapPane = 501;
 
 QLabel* unavailableText(QWidget* parent)
 {
@@ -88,21 +91,47 @@ QPixmap GrabWithCharts(QWidget& window)
     return picture;
 }
 
+AnimationBase& ProgramAnimationBase()
+{
+    static AnimationBase base;
+    return base;
+}
+
+CChartView* MakeChart(int pane, views::CZamoGridView& view, const ChartOptions& options)
+{
+    CChartView* chart = nullptr;
+    switch (pane) {
+    case kFuelMapPane: chart = new CDOS_FuelmapChart(view); break;
+    case kFunctionPane: chart = new CDOS_FunctionChart(view); break;
+    case kIgnitionPane: chart = new CDOS_IgnitionChart(view); break;
+    case kDataRecordPane: chart = new CDataRecordingChart(view); break;
+    case kIndexPane: chart = new CDOS_IndexChart(view); break;
+    default: return nullptr;
+    }
+    chart->SetAnimate(options.animate, options.sharedBase != nullptr ? options.sharedBase : &ProgramAnimationBase());
+    view.SetPartnerChart(chart);
+    // A view that has shown its table already tells the chart again, with
+    // the grid's value range; one that has not will when it loads.
+    if (auto* cylinders = qobject_cast<views::CZamoCylinderView*>(&view)) {
+        cylinders->LoadGrid(cylinders->ActiveGrid());
+    } else {
+        chart->Rebuild(view.GetDisplayedTable());
+    }
+    const grid::CCellID focus = view.Grid().GetFocusCell();
+    const int column = pane == kIndexPane ? views::indextable::chartColumnOf(focus.col) : focus.col - 1;
+    chart->SelectCell(focus.row - 1, column);
+    return chart;
+}
+
 QWidget* CreateChart(int pane, views::CZamoGridView& view, QWidget* parent, const ChartOptions& options)
 {
-    if (pane != kFuelMapPane) {
+    if (pane < kFuelMapPane || pane > kIndexPane) {
         return nullptr;
     }
     if (!ChartsCanRender()) {
         return unavailableText(parent);
     }
-    auto* chart = new CDOS_FuelmapChart(view, nullptr);
-    chart->SetAnimate(options.animate, options.sharedBase);
-    view.SetPartnerChart(chart);
-    chart->Rebuild(view.GetDisplayedTable());
-    const grid::CCellID focus = view.Grid().GetFocusCell();
-    chart->SelectCell(focus.row - 1, focus.col - 1);
-    return new ChartPane(chart, parent);
+    return new ChartPane(MakeChart(pane, view, options), parent);
 }
 
 } // namespace morvex::charts

@@ -6,6 +6,8 @@
 #include "grid/ValueGridCtrl.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -42,6 +44,16 @@ namespace {
 constexpr float kFloorDrop = 0.1f;
 constexpr float kMarkerDepth = 15;
 constexpr float kMarkerHalfBase = 3;
+
+int64_t steadyMilliseconds()
+{
+    static const QElapsedTimer started = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return started.elapsed();
+}
 
 CChartView::Rgb rgbOf(const QColor& colour)
 {
@@ -90,7 +102,7 @@ bool applyChartKey(ChartCamera& camera, int qtKey, bool keypad, ChartModifiers m
 }
 
 CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent)
-    : QWidget(parent), companion_(&companion), surface_(new ChartSurface(*this))
+    : QWidget(parent), companion_(&companion), surface_(new ChartSurface(*this)), clock_(steadyMilliseconds)
 {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setDepthBufferSize(24);
@@ -106,7 +118,13 @@ CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent)
     connect(surface_, &QOpenGLWindow::frameSwapped, this, &CChartView::frameDrawn);
 }
 
-CChartView::~CChartView() = default;
+CChartView::~CChartView()
+{
+    views::CZamoGridView* view = companion_.data();
+    if (view != nullptr && view->GetPartnerChart() == this) {
+        view->SetPartnerChart(nullptr);
+    }
+}
 
 void CChartView::Redraw()
 {
@@ -152,6 +170,28 @@ void CChartView::SetAnimate(bool on, AnimationBase* sharedBase)
     base_ = sharedBase != nullptr ? sharedBase : &ownBase_;
 }
 
+void CChartView::SetAnimationClock(Clock clock)
+{
+    clock_ = clock ? std::move(clock) : Clock(steadyMilliseconds);
+}
+
+void CChartView::TransferProgress(int state, int marker)
+{
+    Animate(state, marker);
+}
+
+void CChartView::TurnKey(int key)
+{
+    const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers();
+    // Only numeric pad digits reach here as digits; the grid keeps Ctrl
+    // with the digits of the main keyboard.
+    const bool keypad = (mods & Qt::KeypadModifier) != 0 || (key >= Qt::Key_1 && key <= Qt::Key_9);
+    const ChartModifiers modifiers{true, (mods & Qt::ShiftModifier) != 0, (mods & Qt::AltModifier) != 0};
+    if (applyChartKey(camera_, key, keypad, modifiers)) {
+        Redraw();
+    }
+}
+
 void CChartView::Animate(int kind, int step)
 {
     if (!animate_) {
@@ -162,15 +202,17 @@ void CChartView::Animate(int kind, int step)
     case 1:
         base_->turnVertical = static_cast<int>(camera_.TurnVertical());
         base_->turnHorizontal = static_cast<int>(camera_.TurnHorizontal());
-        lastStep_.invalidate();
+        lastStep_.reset();
         return;
-    case 2:
-        if (lastStep_.isValid() && lastStep_.elapsed() < kAnimationStepMs) {
+    case 2: {
+        const int64_t now = clock_();
+        if (lastStep_.has_value() && now - *lastStep_ < kAnimationStepMs) {
             return;
         }
-        lastStep_.start();
+        lastStep_ = now;
         camera_.SetTurn((base_->turnVertical + step) % 360, (base_->turnHorizontal + step) % 360);
         break;
+    }
     default: return;
     }
     Redraw();
@@ -180,6 +222,17 @@ void CChartView::RequestRebuild()
 {
     dataDirty_ = true;
     Redraw();
+}
+
+void CChartView::UpdateData()
+{
+    if (!dataDirty_) {
+        return;
+    }
+    // However many cells changed since the last frame: one rebuild.
+    dataDirty_ = false;
+    ++rebuildCount_;
+    BuildData();
 }
 
 CChartView::Rgb CChartView::SurfaceColour() const
@@ -225,11 +278,7 @@ void CChartView::PaintGL()
         return;
     }
     QOpenGLFunctions_2_1& gl = *gl_;
-    if (dataDirty_) {
-        // However many cells changed since the last frame: one rebuild.
-        BuildData();
-        dataDirty_ = false;
-    }
+    UpdateData();
     ApplyProjection(gl);
     gl.glLoadIdentity();
     const Rgb background = rgbOf(palette().color(QPalette::Button));

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "charts/ChartCamera.h"
+#include "views/PartnerChart.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
 
 class QOpenGLFunctions_2_1;
 class QOpenGLContext;
@@ -31,7 +35,12 @@ class ChartSurface;
 // goes on to the companion grid so that editing continues here. Drawn in a
 // native window of its own: a GL widget would make the whole main window
 // composed through OpenGL, and every grid repaint with it.
-class CChartView : public QWidget {
+//
+// The companion view talks to the chart as its partner chart: the focus
+// cell, rebuild requests (drawn with the next frame, one rebuild however
+// many requests came before it), transfer progress and the Ctrl keys the
+// grid passes over.
+class CChartView : public QWidget, public views::PartnerChart {
     Q_OBJECT
 public:
     static constexpr float kHalfSize = 128;
@@ -42,6 +51,8 @@ public:
     struct Rgb {
         float r, g, b;
     };
+    // Milliseconds of a monotonic clock: when the last animation step was.
+    using Clock = std::function<int64_t()>;
 
     explicit CChartView(views::CZamoGridView& companion, QWidget* parent = nullptr);
     ~CChartView() override;
@@ -51,6 +62,18 @@ public:
     views::CZamoGridView* Companion() const;
     // "AnimateChart": the chart turns by itself during transfers.
     void SetAnimate(bool on, AnimationBase* sharedBase);
+    // The clock the 25 ms animation steps are measured with (a steady
+    // clock unless replaced).
+    void SetAnimationClock(Clock clock);
+    // 1 transfer started, 2 progress with `marker`, 0 finished.
+    void TransferProgress(int state, int marker) override;
+    // A Ctrl key the grid passed over, with the keyboard's modifiers now.
+    void TurnKey(int key) override;
+    // Brings the drawn data up to date now (the next frame does it
+    // otherwise); nothing when no rebuild was asked for.
+    void UpdateData();
+    // How often the data were rebuilt: once a frame at most.
+    int RebuildCount() const { return rebuildCount_; }
     // False once the widget found it cannot draw (no usable context).
     bool RenderingAvailable() const { return !renderingFailed_; }
     QSize sizeHint() const override { return {300, 300}; }
@@ -75,6 +98,9 @@ protected:
     void Animate(int kind, int step);
     // Marks the data out of date; the next frame rebuilds it once.
     void RequestRebuild();
+    // The companion's table as the view last passed it (null: none).
+    const uint8_t* Table() const { return table_; }
+    void SetTable(const uint8_t* table) { table_ = table; }
     // Recomputes the drawn data from the current table.
     virtual void BuildData() = 0;
     // Draws the table; called with the model moved by (-s, -s, -s).
@@ -109,12 +135,15 @@ private:
     QOpenGLFunctions_2_1* gl_ = nullptr;
     bool renderingFailed_ = false;
     bool dataDirty_ = true;
+    int rebuildCount_ = 0;
+    const uint8_t* table_ = nullptr;
     bool dragging_ = false;
     QPoint lastMouse_;
     bool animate_ = false;
     AnimationBase ownBase_;
     AnimationBase* base_ = &ownBase_;
-    QElapsedTimer lastStep_;
+    Clock clock_;
+    std::optional<int64_t> lastStep_;
 };
 
 // The key of the chart's key table a key press is, Other if none.

@@ -2,7 +2,6 @@
 
 #include "views/ZamoGridView.h"
 
-#include <QGuiApplication>
 #include <QOpenGLFunctions_2_1>
 
 namespace morvex::charts {
@@ -79,51 +78,21 @@ void CFuelmapChart::DrawMesh(QOpenGLFunctions_2_1& gl)
     gl.glLineWidth(1.0f);
 }
 
-CDOS_FuelmapChart::CDOS_FuelmapChart(views::CZamoGridView& companion, QWidget* parent)
-    : CFuelmapChart(companion, parent)
-{
-}
-
-CDOS_FuelmapChart::~CDOS_FuelmapChart()
-{
-    views::CZamoGridView* view = Companion();
-    if (view != nullptr && view->GetPartnerChart() == this) {
-        view->SetPartnerChart(nullptr);
-    }
-}
-
-void CDOS_FuelmapChart::SelectCell(int row, int column)
+void CFuelmapChart::SelectCell(int row, int column)
 {
     SetHighlight(row - kFirstRow, column);
 }
 
-void CDOS_FuelmapChart::Rebuild(const uint8_t* table)
+void CFuelmapChart::Rebuild(const uint8_t* table)
 {
-    table_ = table;
+    SetTable(table);
     tablePresent_ = table != nullptr;
     RequestRebuild();
 }
 
-void CDOS_FuelmapChart::TransferProgress(int state, int marker)
+double CFuelmapChart::ValueAt(int row, int column) const
 {
-    Animate(state, marker);
-}
-
-void CDOS_FuelmapChart::TurnKey(int key)
-{
-    const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers();
-    // Only numeric pad digits reach here as digits; the grid keeps Ctrl
-    // with the digits of the main keyboard.
-    const bool keypad = (mods & Qt::KeypadModifier) != 0 || (key >= Qt::Key_1 && key <= Qt::Key_9);
-    const ChartModifiers modifiers{true, (mods & Qt::ShiftModifier) != 0, (mods & Qt::AltModifier) != 0};
-    if (applyChartKey(Camera(), key, keypad, modifiers)) {
-        Redraw();
-    }
-}
-
-double CDOS_FuelmapChart::ValueAt(int row, int column) const
-{
-    return table_[(kFirstRow + row) * kColumns + column];
+    return Table()[(kFirstRow + row) * kColumns + column];
 }
 
 } // namespace morvex::charts

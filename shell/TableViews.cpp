@@ -32,7 +32,8 @@ TableViews::TableViews(const views::ViewContext& context, PaneLayout& panes, boo
 
 void TableViews::place(int pane, views::CZamoGridView* view, bool animateCharts)
 {
-    // A pane whose chart is not built yet keeps its placeholder.
+    // Every chart returns to the program's one animation base; where
+    // OpenGL cannot start, the pane says so instead of drawing.
     charts::ChartOptions options;
     options.animate = animateCharts;
     QWidget* chart = charts::CreateChart(pane, *view, nullptr, options);

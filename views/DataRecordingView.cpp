@@ -195,6 +195,8 @@ void CDataRecordingView::LoadGrid(int id)
     displayedTable_ = doc->GetBoxData(id == kGridMinMax ? box::MM : recording::recordOfGrid(id));
     if (id == kGridMinMax) {
         LoadMinMax();
+        // The chart has no map for this tab: it shows the floor only.
+        RebuildChart();
         return;
     }
     const recording::LambdaDisplay lambda = LambdaDisplay();

@@ -9,6 +9,7 @@
 #include "grid/ValueGridCtrl.h"
 #include "platform/UserMessages.h"
 #include "views/AngleDlg2.h"
+#include "views/PartnerChart.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -103,6 +104,15 @@ void CIgnitionView::FillCells(const uint8_t* table, int maximum)
     grid_->viewport()->update();
 }
 
+void CIgnitionView::TellChartRange(int maximum)
+{
+    // The chart draws the grid's range at full height: degrees end at 60,
+    // the per cent grid at 250.
+    if (partner_ != nullptr) {
+        partner_->SetValueRange(0, maximum);
+    }
+}
+
 void CIgnitionView::LoadGrid(int id)
 {
     const uint8_t* table = id == kGridLeft      ? left_
@@ -113,8 +123,10 @@ void CIgnitionView::LoadGrid(int id)
         return;
     }
     displayedTable_ = table;
+    const int maximum = id == kGridPercent ? kPercentMaximum : kDegreeCellMaximum;
+    TellChartRange(maximum);
     RebuildChart();
-    FillCells(table, id == kGridPercent ? kPercentMaximum : kDegreeCellMaximum);
+    FillCells(table, maximum);
 }
 
 void CIgnitionView::SwitchGrid(int id)
@@ -334,6 +346,7 @@ void CDOS_IgnitionView::LoadGrid(int id)
                               ? context_.doc->GetBoxData(rec::REC_IGNITION_WORK)
                               : nullptr;
     displayedTable_ = work;
+    TellChartRange(kDegreeCellMaximum);
     RebuildChart();
     FillCells(work, kDegreeCellMaximum);
 }

@@ -42,6 +42,8 @@ protected:
     // Writes `table` into the data cells with the cell limits 0..maximum;
     // null empties them.
     void FillCells(const uint8_t* table, int maximum);
+    // Tells the partner chart that the grid loaded next ranges 0..maximum.
+    void TellChartRange(int maximum);
     // "Some Ignition Box Data ... limited!": while online or during a
     // transfer it waits until editing is enabled again.
     void ShowDataLimited();

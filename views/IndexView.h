@@ -41,9 +41,11 @@ public:
     // flag is cleared. The other views' axis headers need hint 1 then.
     bool TakeIndexesChanged();
 
-protected:
-    // Conversions, display format and limits of an axis column.
+    // Conversions, display format and display limits of an axis column
+    // (the chart scales each axis to its limits).
     indextable::AxisRules Rules(int column) const;
+
+protected:
     // The background a cell has when it is neither transferred nor marked.
     virtual grid::ColorRef BaseBackColour(int row, int column) const;
     void PaintBase(int row, int column);
