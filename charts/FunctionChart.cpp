@@ -27,11 +27,10 @@ void CFunctionChart::Rebuild(const uint8_t* table)
 
 void CFunctionChart::BuildData()
 {
-    hasData_ = Table() != nullptr;
+    hasData_ = Table() != nullptr && PrepareHeights();
     if (!hasData_) {
         return;
     }
-    PrepareHeights();
     constexpr double scale = 2.0 * static_cast<double>(kHalfSize) / 256.0;
     for (int ribbon = 0; ribbon < ribbons_; ++ribbon) {
         for (int point = 0; point < kPoints; ++point) {

@@ -45,8 +45,9 @@ protected:
     // The height (0..250 full) of a point; only called while a table is
     // present.
     virtual double HeightOf(int ribbon, int point) const = 0;
-    // Called before the heights are computed (limits of the axes).
-    virtual void PrepareHeights() {}
+    // Called before the heights are computed (limits of the axes); false:
+    // the companion's table cannot be read as this chart's (nothing drawn).
+    virtual bool PrepareHeights() { return true; }
 
     void BuildData() override;
     bool HasData() const override;

@@ -12,16 +12,17 @@ CIndexChart::CIndexChart(views::CZamoGridView& companion, QWidget* parent)
 {
 }
 
-void CIndexChart::PrepareHeights()
+bool CIndexChart::PrepareHeights()
 {
     const auto* view = qobject_cast<const views::CZamoIndexView*>(Companion());
     if (view == nullptr) {
-        return;
+        return false;
     }
     for (int axis = 0; axis < kAxes; ++axis) {
         const views::indextable::AxisRules rules = view->Rules(views::indextable::kRevolutionsColumn + axis);
         limits_[static_cast<std::size_t>(axis)] = {rules.minimum, rules.maximum};
     }
+    return true;
 }
 
 double CIndexChart::HeightOf(int ribbon, int point) const

@@ -22,8 +22,8 @@ public:
 
 protected:
     // The limits are taken from the index view when the data are rebuilt;
-    // another view leaves each axis at 0..250.
-    void PrepareHeights() override;
+    // another view's table is not the index values: nothing is drawn.
+    bool PrepareHeights() override;
     double HeightOf(int ribbon, int point) const override;
 
 private:
