@@ -163,6 +163,14 @@ bool CommController::StartInfoTransfer(bool sending, platform::MessageTarget& ow
     return start(sending ? OperationId::InfoSend : OperationId::InfoReceive, plan);
 }
 
+bool CommController::StartDiagnostic(uint8_t command, bool reply, platform::MessageTarget& owner)
+{
+    if (operationRunning()) {
+        return false;
+    }
+    return start(OperationId::Diagnostic, comm::planDiagnostic(command, reply, &owner, buffers_));
+}
+
 intptr_t CommController::onFrameMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     if (message == comm::WM_PORT_ERROR) {

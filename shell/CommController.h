@@ -64,6 +64,12 @@ public:
     comm::OperationId operation() const { return controller_.operation(); }
     int32_t progressCount() const { return controller_.progressCount(); }
 
+    // The diagnostic pane's exchanges: the command of a topic (158..165)
+    // or its reply (159..165), with `owner` as the job's owner view.
+    bool StartDiagnostic(uint8_t command, bool reply, platform::MessageTarget& owner);
+    // The box version or the measured texts the last exchange left.
+    const comm::DiagnosticTexts& diagnosticTexts() const { return buffers_.diagnostic; }
+
     // OperationHost
     bool StartInfoTransfer(bool sending, platform::MessageTarget& owner) override;
     void CancelOperation() override { Cancel(); }

@@ -6,6 +6,7 @@
 #include "grid/ValueGridCtrl.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
+#include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/GridFonts.h"
 #include "shell/InfoDlg.h"
@@ -78,6 +79,7 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
     setStatusBar(status_);
     frameTarget_ = std::make_unique<FrameTarget>(*comm_);
     buildViews();
+    diagnostic_ = new DiagnosticPane(app_, *comm_, *panes_, this);
     buildMenus();
     buildToolBars();
     connectControllers();
@@ -246,6 +248,7 @@ void CMainFrame::UpdateCommandStates()
     }
     reloadAction_->setEnabled(files_->CanReload() && !s.operationRunning);
     saveAction_->setEnabled(true);
+    diagnostic_->updateCommandStates(s.activeView);
 }
 
 bool CMainFrame::RunCommand(int id)

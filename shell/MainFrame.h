@@ -38,6 +38,7 @@ class FileController;
 class PaneLayout;
 class PortController;
 class TableViews;
+class DiagnosticPane;
 
 // The main window: menus, tool bar and view bar, the panes, the status
 // bar. The work is delegated: communication to CommController, ports to
@@ -68,6 +69,7 @@ public:
     PaneLayout& panes() { return *panes_; }
     CZamoStatusbar& statusbar() { return *status_; }
     TableViews& tables() { return *tables_; }
+    DiagnosticPane& diagnostic() { return *diagnostic_; }
     views::CFuelmapView& fuelmapView();
     // The table view of the active pane, if it has one.
     views::CZamoGridView* activeGridView() const;
@@ -142,6 +144,7 @@ private:
     std::function<bool(const QUrl&)> openUrl_;
     std::unique_ptr<platform::MessageTarget> frameTarget_;
     TableViews* tables_ = nullptr;
+    DiagnosticPane* diagnostic_ = nullptr;
     QFont gridFont_;
     QPoint fontDialogPos_;
     bool fontDialogPlaced_ = false;

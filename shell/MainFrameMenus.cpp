@@ -4,6 +4,7 @@
 #include "document/LambdaSensors.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
+#include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/MorvexApp.h"
 #include "shell/PortController.h"
@@ -94,6 +95,7 @@ void CMainFrame::buildMenus()
     }
     addCommand(view, cmd::kNextWindow, tr("Nex&t Window\tF8"), QKeySequence(Qt::Key_F8));
     addCommand(view, cmd::kPreviousWindow, tr("Pre&vious Window\tF7"), QKeySequence(Qt::Key_F7));
+    diagnostic_->addFontsMenu(view);
     view->addSeparator();
     addCommand(view, cmd::kHideBars, tr("&Hide Bars"));
     addCommand(view, cmd::kResetBars, tr("&Reset Bars"));

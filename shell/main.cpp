@@ -3,6 +3,7 @@
 #include "shell/PortController.h"
 #include "shell/QtUserMessages.h"
 #include "shell/WebEngineCheck.h"
+#include "live/DiagnosticCtrl.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,6 +13,7 @@
 
 int main(int argc, char* argv[])
 {
+    morvex::live::CDiagnosticCtrl::prepareApplication();
     QApplication qapp(argc, argv);
     morvex::shell::nameApplication();
 

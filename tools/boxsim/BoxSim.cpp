@@ -246,6 +246,8 @@ void BoxSim::idleByte(uint8_t byte, Nanos t)
         if (command_ <= cmd::DiagAir) {
             startReply(t);
         } else {
+            ++stats_.actionsEnded;
+            stats_.lastActionEnded = command_;
             trace("diagnostic action %u ended", command_);
         }
         return;
@@ -267,6 +269,7 @@ void BoxSim::idleByte(uint8_t byte, Nanos t)
     if (isDiagnostic(byte)) {
         send(byte, t);
         pendingDiagnostic_ = byte;
+        ++stats_.diagnosticsStarted;
         trace("diagnostic %u started", byte);
         return;
     }
@@ -347,6 +350,23 @@ std::string BoxSim::buildReply()
         break;
     }
     case cmd::DiagTurbo:
+    case cmd::DiagEngineTemp:
+    case cmd::DiagAir:
+        if (const std::vector<double>& fixed = measured_[command_ - cmd::DiagTurbo]; !fixed.empty()) {
+            appendMeasurement(r, command_, fixed);
+            break;
+        }
+        appendModelMeasurement(r, command_, e);
+        break;
+    default: break;
+    }
+    return r;
+}
+
+void BoxSim::appendModelMeasurement(std::string& r, uint8_t command, const EngineState& e)
+{
+    switch (command) {
+    case cmd::DiagTurbo:
         // Two turbo pressure sensors (the second reads a little higher) and
         // the revolutions.
         appendHighLow(r, sensor::pressureToRaw(e.turboPressure));
@@ -366,7 +386,36 @@ std::string BoxSim::buildReply()
         break;
     default: break;
     }
-    return r;
+}
+
+// The quantity of each value of the measurements 159..161.
+void BoxSim::appendMeasurement(std::string& r, uint8_t command, const std::vector<double>& values)
+{
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const double v = values[k];
+        const bool pressure = command == cmd::DiagTurbo ? k < 2 : command == cmd::DiagAir && k < 2;
+        const bool rpm = command == cmd::DiagTurbo && k == 2;
+        appendHighLow(r, rpm        ? sensor::rpmToRaw(v)
+                         : pressure ? sensor::pressureToRaw(v)
+                                    : sensor::temperatureToRaw(v));
+    }
+}
+
+bool BoxSim::setMeasurement(uint8_t command, const std::vector<double>& values)
+{
+    constexpr std::array<std::size_t, 3> kCounts{3, 2, 4};
+    if (command < cmd::DiagTurbo || command > cmd::DiagAir || values.size() != kCounts[command - cmd::DiagTurbo]) {
+        return false;
+    }
+    measured_[command - cmd::DiagTurbo] = values;
+    return true;
+}
+
+void BoxSim::clearMeasurement(uint8_t command)
+{
+    if (command >= cmd::DiagTurbo && command <= cmd::DiagAir) {
+        measured_[command - cmd::DiagTurbo].clear();
+    }
 }
 
 void BoxSim::sendReplyByte(Nanos t)

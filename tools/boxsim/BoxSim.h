@@ -48,6 +48,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace boxsim {
 
@@ -118,6 +119,9 @@ struct Stats {
     uint64_t abandonedReplies = 0;
     uint64_t writes = 0;
     uint64_t replies = 0; // completed with the terminator
+    uint64_t diagnosticsStarted = 0; // command bytes 159..165
+    uint64_t actionsEnded = 0;       // request bytes that ended an action 162..165
+    uint8_t lastActionEnded = 0;
     // Line activity in the box's clock: when the first byte from the
     // program came in, and when the last byte in either direction has
     // ended on the line.
@@ -159,6 +163,15 @@ public:
     void release(Hold what, Nanos now);
     std::optional<double> held(Hold what) const;
 
+    // Fixes what the measurement `command` (159..161) reports until it is
+    // cleared: physical values in its order (mbar, rpm, degC; 3, 2 or 4 of
+    // them), converted by the box's sensors. Without, the engine model's
+    // values. False (nothing changed) for another command or count.
+    bool setMeasurement(uint8_t command, const std::vector<double>& values);
+    void clearMeasurement(uint8_t command);
+    // The diagnostic started and waiting for its request byte, 0 if none.
+    uint8_t pendingDiagnostic() const { return pendingDiagnostic_; }
+
 private:
     enum class Phase { Idle, Message, AwaitRequest, Reply };
 
@@ -167,6 +180,8 @@ private:
     void messageComplete(Nanos t);
     void startReply(Nanos t);
     std::string buildReply();
+    static void appendModelMeasurement(std::string& r, uint8_t command, const EngineState& e);
+    static void appendMeasurement(std::string& r, uint8_t command, const std::vector<double>& values);
     void sendReplyByte(Nanos t);
     void abandonReply(const char* why);
     Nanos send(uint8_t byte, Nanos readyAt);
@@ -199,6 +214,7 @@ private:
     Nanos echoDeadline_{0};
     uint8_t pendingDiagnostic_ = 0;
     std::array<std::optional<int>, kIndexHolds> heldIndex_{};
+    std::array<std::vector<double>, 3> measured_{}; // 159..161; empty: the model's
 };
 
 } // namespace boxsim

@@ -12,7 +12,8 @@ namespace boxsim {
 namespace {
 
 constexpr std::string_view kUsage = "commands: poke <line address 0..2047> <value 0..255>; peek <line address> "
-                                    "[count]; hold <quantity> <value>; release [<quantity>]; quantities: "
+                                    "[count]; hold <quantity> <value>; release [<quantity>]; measure <159..161> "
+                                    "<values...>|model; diag; quantities: "
                                     "rpm-index, throttle-index, engine-temp-index, air-temp-index, "
                                     "air-pressure-index (axis point 0..15), lambda-left, lambda-right "
                                     "(millivolts 0..5000), injection-us (microseconds 0..71000)";
@@ -191,6 +192,44 @@ std::string release(BoxSim& sim, const std::vector<std::string_view>& w, Nanos n
     return "OK";
 }
 
+// measure <159|160|161> <values...> | measure <159|160|161> model
+std::string measure(BoxSim& sim, const std::vector<std::string_view>& w, Nanos now)
+{
+    if (w.size() < 3) {
+        return err("usage: measure <159..161> <values...> | measure <159..161> model");
+    }
+    const std::optional<long> command = wholeNumber(w[1], 159, 161);
+    if (!command) {
+        return err("measure: command " + quoted(w[1]) + " is not 159, 160 or 161");
+    }
+    sim.advance(now);
+    if (w.size() == 3 && w[2] == "model") {
+        sim.clearMeasurement(static_cast<uint8_t>(*command));
+        return "OK";
+    }
+    std::vector<double> values;
+    for (std::size_t i = 2; i < w.size(); ++i) {
+        const std::optional<double> v = number(w[i], -40.0, 20000.0);
+        if (!v) {
+            return err("measure: value " + quoted(w[i]) + " is not a number -40..20000");
+        }
+        values.push_back(*v);
+    }
+    if (!sim.setMeasurement(static_cast<uint8_t>(*command), values)) {
+        return err("measure: 159 takes 3 values, 160 takes 2, 161 takes 4");
+    }
+    return "OK";
+}
+
+std::string diagnostics(BoxSim& sim, Nanos now)
+{
+    sim.advance(now);
+    const Stats& s = sim.stats();
+    return "OK pending=" + std::to_string(sim.pendingDiagnostic()) + " started=" +
+           std::to_string(s.diagnosticsStarted) + " ended=" + std::to_string(s.actionsEnded) +
+           " last=" + std::to_string(s.lastActionEnded);
+}
+
 } // namespace
 
 std::string ApplyControl(BoxSim& sim, std::string_view line, Nanos now)
@@ -207,6 +246,12 @@ std::string ApplyControl(BoxSim& sim, std::string_view line, Nanos now)
     }
     if (w[0] == "poke") {
         return poke(sim, w, now);
+    }
+    if (w[0] == "measure") {
+        return measure(sim, w, now);
+    }
+    if (w[0] == "diag" && w.size() == 1) {
+        return diagnostics(sim, now);
     }
     if (w[0] == "peek") {
         return peek(sim, w, now);

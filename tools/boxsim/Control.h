@@ -13,6 +13,17 @@
 //                                  -> "OK <v1> <v2> ..." (decimal)
 //   hold <quantity> <value>        holds a quantity until released -> "OK"
 //   release [<quantity>]           releases one quantity, or all -> "OK"
+//   measure <159|160|161> <v...>   what that diagnostic measurement reports
+//                                  from now on: 3, 2 or 4 physical values
+//                                  (159: two pressures in mbar and rpm;
+//                                  160: two temperatures in degC; 161: two
+//                                  pressures, two temperatures) -> "OK"
+//   measure <159|160|161> model    back to the engine model's values
+//   diag                           -> "OK pending=<c> started=<n> ended=<n>
+//                                  last=<c>": the diagnostic waiting for its
+//                                  request byte (0: none), diagnostics
+//                                  started, actions ended by the request
+//                                  byte and the last one ended
 //   help                           -> "OK <one line of usage>"
 //
 // Quantities (see Hold in BoxSim.h): rpm-index, throttle-index,
