@@ -107,18 +107,23 @@ void COnlineCtrl::SetValueFont(const QFont& font)
     PlaceChildren();
 }
 
+QString COnlineCtrl::Caption() const
+{
+    return caption_->text();
+}
+
 QFont COnlineCtrl::ValueFont() const
 {
     return display_->font();
 }
 
-void COnlineCtrl::SetTextColour(QRgb colour)
+void COnlineCtrl::SetTextColour(ColorRef colour)
 {
     textColour_ = colour;
     ShowUnitArea();
 }
 
-void COnlineCtrl::SetBackColour(QRgb colour)
+void COnlineCtrl::SetBackColour(ColorRef colour)
 {
     backColour_ = colour;
     ShowUnitArea();
@@ -195,12 +200,12 @@ void COnlineCtrl::StateChanged()
 
 QColor COnlineCtrl::NormalText() const
 {
-    return textColour_ == kDefaultColour ? palette().color(QPalette::WindowText) : QColor(textColour_);
+    return colourOf(textColour_, palette().color(QPalette::WindowText));
 }
 
 QColor COnlineCtrl::NormalBack() const
 {
-    return backColour_ == kDefaultColour ? palette().color(QPalette::Window) : QColor(backColour_);
+    return colourOf(backColour_, palette().color(QPalette::Window));
 }
 
 void COnlineCtrl::ShowUnitArea()
@@ -219,6 +224,7 @@ void COnlineCtrl::ShowUnitArea()
     const QString unitText = toQt(state_.UnitAreaText());
     if (unit_->text() != unitText) {
         unit_->setText(unitText);
+        PlaceChildren();
     }
     QPalette captionColours = caption_->palette();
     if (captionColours.color(QPalette::WindowText) != NormalText()) {
@@ -234,11 +240,11 @@ QSize COnlineCtrl::PreferredSize() const
     const QMargins outer = marginsAt(margins_, 1);
     const QMargins inner = marginsAt(margins_, 2);
     const QFontMetrics captionMetrics(caption_->font());
-    // The unit area must hold the error texts as well as the unit.
-    int unitWidth = captionMetrics.horizontalAdvance(toQt(state_.Unit()));
-    for (const std::string& text : {std::string(kTransferText), state_.UnderText(), state_.OverText()}) {
-        unitWidth = std::max(unitWidth, captionMetrics.horizontalAdvance(toQt(text)));
-    }
+    // The unit area holds the unit and the transfer message; a longer range
+    // text covers the caption while it blinks (PlaceChildren), so the
+    // column need not be as wide as the longest error text.
+    const int unitWidth = std::max(captionMetrics.horizontalAdvance(toQt(state_.Unit())),
+                                   captionMetrics.horizontalAdvance(QString::fromLatin1(kTransferText)));
     const int labelRow = captionMetrics.height() + label.top() + label.bottom();
     const int labelWidth =
         label.left() + captionMetrics.horizontalAdvance(caption_->text()) + label.right() + unitWidth + label.right();
@@ -264,7 +270,12 @@ void COnlineCtrl::PlaceChildren()
     const int rowHeight = QFontMetrics(caption_->font()).height();
     const int half = width() / 2;
     caption_->setGeometry(label.left(), label.top(), half - label.left(), rowHeight);
-    unit_->setGeometry(half, label.top(), width() - half - label.right(), rowHeight);
+    // A text wider than the right half (an error text) grows to the left
+    // over the caption, as far as the row goes.
+    const int right = width() - label.right();
+    const int needed = QFontMetrics(unit_->font()).horizontalAdvance(unit_->text()) + label.right();
+    const int left = std::clamp(right - needed, label.left(), std::max(label.left(), half));
+    unit_->setGeometry(left, label.top(), right - left, rowHeight);
     const int top = label.top() + rowHeight + label.bottom() + outer.top();
     display_->setGeometry(outer.left(), top, width() - outer.left() - outer.right(),
                           std::max(0, height() - top - outer.bottom()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "live/OnlineLook.h"
 #include "live/OnlineValues.h"
 
 #include <QColor>
@@ -14,6 +15,19 @@
 class QLabel;
 
 namespace morvex::live {
+
+// A stored colour on the screen; the default colour is `system`.
+inline QColor colourOf(ColorRef colour, const QColor& system)
+{
+    if (colour == kDefaultColor) {
+        return system;
+    }
+    return {static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF), static_cast<int>(colour >> 16 & 0xFF)};
+}
+inline ColorRef colorRefOf(const QColor& colour)
+{
+    return colorRef(colour.red(), colour.green(), colour.blue());
+}
 
 // The value part of a display: big digits drawn inside a sunken edge.
 class CDisplayCtrl : public QFrame {
@@ -42,18 +56,18 @@ class COnlineCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kBlinkMilliseconds = 250;
-    // Text and background colour meaning "the system's".
-    static constexpr QRgb kDefaultColour = 0xFF000000;
 
     explicit COnlineCtrl(int id, QWidget* parent = nullptr);
 
     void SetCaption(const QString& caption);
+    QString Caption() const;
     void SetUnit(const QString& unit);
     void SetSizingSample(const QString& sample);
     void SetValueFont(const QFont& font);
     QFont ValueFont() const;
-    void SetTextColour(QRgb colour);
-    void SetBackColour(QRgb colour);
+    // kDefaultColor: the palette's window text and window colours.
+    void SetTextColour(ColorRef colour);
+    void SetBackColour(ColorRef colour);
     void SetErrorColours(const QColor& text, const QColor& back);
     // Twelve pixel margins: around caption and unit, around the value
     // display, inside the value display (left, top, right, bottom each).
@@ -91,8 +105,8 @@ private:
     QLabel* unit_;
     CDisplayCtrl* display_;
     QString sample_;
-    QRgb textColour_ = kDefaultColour;
-    QRgb backColour_ = kDefaultColour;
+    ColorRef textColour_ = kDefaultColor;
+    ColorRef backColour_ = kDefaultColor;
     QColor errorText_{Qt::white};
     QColor errorBack_{255, 0, 0};
     std::array<int, 12> margins_{2, 1, 1, 1, 1, 0, 1, 1, 0, -1, 1, 1};

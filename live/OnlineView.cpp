@@ -7,6 +7,8 @@
 #include "platform/Encoding.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QFrame>
 #include <QLocale>
 #include <QScrollBar>
@@ -19,6 +21,9 @@ namespace morvex::live {
 namespace {
 
 constexpr int kFirstSeparatorId = 1101;
+constexpr int kFontCommand = 1214;
+constexpr int kColorCommand = 1215;
+constexpr const char* kPreviewSample = "18,888";
 
 QString fromFile(const std::string& text)
 {
@@ -70,6 +75,7 @@ COnlineView::COnlineView(const OnlineViewContext& context, QWidget* parent)
         separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
         separators_[k] = separator;
     }
+    ApplyMargins();
     // CO is kept up to date but has no place in the column.
     Control(Display::Co).hide();
     for (const DisplayUpdate& update : values_.LambdaUpdates()) {
@@ -205,6 +211,84 @@ void COnlineView::Layout()
     layoutSize_ = QSize(width, y);
     canvas_->setFixedSize(layoutSize_);
     updateGeometry();
+}
+
+void COnlineView::ApplyMargins()
+{
+    // Offsets the limits file leaves out keep the displays' own.
+    const DisplayControl& offsets = context_.limits->displayControl();
+    std::array<int, 12> margins{2, 1, 1, 1, 1, 0, 1, 1, 0, -1, 1, 1};
+    const std::array<const std::array<int, 4>*, 3> groups{&offsets.labelOffset, &offsets.displayOffset,
+                                                          &offsets.innerDisplayOffset};
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            if ((*groups[g])[i] != DisplayControl::kAbsent) {
+                margins[4 * g + i] = (*groups[g])[i];
+            }
+        }
+    }
+    for (COnlineCtrl* control : controls_) {
+        control->SetMargins(margins);
+    }
+}
+
+void COnlineView::SetValueFont(const QFont& font)
+{
+    smallFont_ = font;
+    bigFont_ = font;
+    if (font.pixelSize() > 0) {
+        bigFont_.setPixelSize(static_cast<int>(std::lround(font.pixelSize() * 1.5)));
+    } else {
+        bigFont_.setPointSizeF(font.pointSizeF() * 1.5);
+    }
+    for (int k = 0; k < kDisplayCount; ++k) {
+        controls_[static_cast<std::size_t>(k)]->SetValueFont(static_cast<Display>(k) <= Display::Tps ? bigFont_
+                                                                                                      : smallFont_);
+    }
+    Layout();
+    emit LayoutChanged();
+}
+
+void COnlineView::SetColours(const std::array<ColorRef, kDisplayCount>& text,
+                             const std::array<ColorRef, kDisplayCount>& back)
+{
+    for (std::size_t k = 0; k < controls_.size(); ++k) {
+        controls_[k]->SetTextColour(text[k]);
+        controls_[k]->SetBackColour(back[k]);
+    }
+}
+
+void COnlineView::BeginPreview()
+{
+    if (online_ || InPreview()) {
+        return;
+    }
+    Flush();
+    for (COnlineCtrl* control : controls_) {
+        previewTexts_.push_back(control->ValueText());
+        control->EnableRangeChecking(true);
+        control->SetValue(QString::fromLatin1(kPreviewSample), 18888.0);
+    }
+}
+
+void COnlineView::EndPreview()
+{
+    if (!InPreview()) {
+        return;
+    }
+    for (std::size_t k = 0; k < controls_.size(); ++k) {
+        controls_[k]->EnableRangeChecking(false);
+        controls_[k]->SetValue(previewTexts_[k], std::nullopt);
+    }
+    previewTexts_.clear();
+}
+
+void COnlineView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(tr("&Font..."), this, [this] { emit command(kFontCommand); });
+    menu.addAction(tr("&Color..."), this, [this] { emit command(kColorCommand); });
+    menu.exec(event->globalPos());
 }
 
 QSize COnlineView::sizeHint() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "live/OnlineLook.h"
 #include "live/OnlineValues.h"
 #include "platform/QueuedMessageTarget.h"
 
@@ -59,6 +60,18 @@ public:
     // displays and the kept values converted again.
     void OnLambdaSensorChanged();
 
+    // The value font of the small displays; REV and TPS get it 1.5 times
+    // as high. The column is laid out again (LayoutChanged).
+    void SetValueFont(const QFont& font);
+    QFont ValueFont() const { return smallFont_; }
+    void SetColours(const std::array<ColorRef, kDisplayCount>& text, const std::array<ColorRef, kDisplayCount>& back);
+    // While a font or colour dialog is open offline every display shows a
+    // sample value, range checked, so the choice can be judged; End puts
+    // the previous texts back.
+    void BeginPreview();
+    void EndPreview();
+    bool InPreview() const { return !previewTexts_.empty(); }
+
     // The width the column needs (Adjust Pane): the layout, plus a scroll
     // bar when the layout is taller than the pane.
     QSize sizeHint() const override;
@@ -73,7 +86,17 @@ public:
     // Display updates applied to the screen so far (one batch per tick).
     int FlushCount() const { return flushCount_; }
 
+signals:
+    // The layout size changed: the column may want another width.
+    void LayoutChanged();
+    // Font (1214) and Color (1215) from the view's context menu.
+    void command(int id);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
+    void ApplyMargins();
     void Queue(std::vector<DisplayUpdate> updates);
     void Flush();
     void Apply(const DisplayUpdate& update);
@@ -91,6 +114,7 @@ private:
     std::vector<DisplayUpdate> pending_;
     QTimer flushTimer_;
     int flushCount_ = 0;
+    std::vector<QString> previewTexts_;
     bool online_ = false;
     platform::QueuedMessageTarget portTarget_;
 };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
+#include <tuple>
 #include <unistd.h>
 
 namespace morvex::shell {
@@ -52,6 +53,10 @@ void AppSettings::Read(const platform::IniFile& ini)
     splitterSize = ini.getString(kSettings, "SplitterSize", {}, kPathSize);
     statusbar = ini.getInt(kSettings, "Statusbar", statusbar);
     gridFont = ini.getString("Fonts", "Grids", {}, kPathSize);
+    onlineValuesFont = ini.getString("Fonts", "OnlineValues", {}, kPathSize);
+    textColors = ini.getString("Colors", "Text", {}, kPathSize);
+    backColors = ini.getString("Colors", "Back", {}, kPathSize);
+    customColors = ini.getString("Colors", "Cust", {}, kPathSize);
     ports.clear();
     for (const std::string& key : ini.keyNames(kPorts)) {
         if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
@@ -93,6 +98,14 @@ void AppSettings::Write(platform::IniFile& ini) const
     }
     if (!gridFont.empty()) {
         ini.setString("Fonts", "Grids", gridFont);
+    }
+    for (const auto& [section, key, value] : {std::tuple{"Fonts", "OnlineValues", &onlineValuesFont},
+                                              std::tuple{"Colors", "Text", &textColors},
+                                              std::tuple{"Colors", "Back", &backColors},
+                                              std::tuple{"Colors", "Cust", &customColors}}) {
+        if (!value->empty()) {
+            ini.setString(section, key, *value);
+        }
     }
     for (const std::string& key : ini.keyNames(kPorts)) {
         const int n = key.size() > 3 ? platform::parseInt(key.substr(3)) : 0;

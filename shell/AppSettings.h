@@ -39,6 +39,13 @@ struct AppSettings {
     // The grid font of all table views ("Fonts", "Grids"; empty: the
     // default grid font).
     std::string gridFont;
+    // The online values' font ("Fonts", "OnlineValues") and display colours
+    // ("Colors", "Text", "Back", "Cust"): hex digits of binary records,
+    // empty when none was stored.
+    std::string onlineValuesFont;
+    std::string textColors;
+    std::string backColors;
+    std::string customColors;
 
     // Reads every setting in the order of start-up; missing keys keep the
     // defaults above.

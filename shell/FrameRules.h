@@ -36,6 +36,9 @@ inline constexpr int kFillRight = 32816;
 inline constexpr int kFillDown = 32817;
 inline constexpr int kLambdaCorrection = 32916;
 inline constexpr int kGridFont = 1214;
+// The online values' colours (the column's Font is kGridFont while it has
+// the keyboard).
+inline constexpr int kOnlineColors = 1215;
 inline constexpr int kSetTeethAndOffset = 32910;
 inline constexpr int kResetAllRecords = 32902;
 inline constexpr int kResetGridRecords = 32903;

@@ -4,11 +4,14 @@
 #include "comm/PortCodes.h"
 #include "document/LambdaSensors.h"
 #include "grid/ValueGridCtrl.h"
+#include "live/OnlineView.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
 #include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
+#include "shell/FontDialog.h"
 #include "shell/GridFonts.h"
+#include "shell/OnlineValuesPane.h"
 #include "shell/InfoDlg.h"
 #include "shell/MorvexApp.h"
 #include "shell/PaneLayout.h"
@@ -19,12 +22,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDialogButtonBox>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QLocale>
 #include <QMenu>
-#include <QPushButton>
 #include <QSplitter>
 #include <QUrl>
 
@@ -121,13 +121,25 @@ void CMainFrame::buildViews()
     connect(tables_, &TableViews::staticPointChanged, this, [this](int degrees) {
         status_->setPaneText(CZamoStatusbar::IgnitionAngle, QStringLiteral("BTDC (vOT): %1\u00B0").arg(degrees));
     });
-    comm_->setPaneTargets(tables_->portTargets());
+    live::OnlineViewContext online;
+    online.doc = &app_.doc();
+    online.limits = &app_.core().limits();
+    online.labels = &app_.core().labels();
+    online.adapt = &app_.core().adapt();
+    online.sensors = &app_.sensors();
+    online.messages = &messages_;
+    onlineValues_ = new OnlineValuesPane(online, app_.settings(), *panes_, this);
+    comm::PaneTargets targets = tables_->portTargets();
+    targets.onlineValues = &onlineValues_->portTarget();
+    comm_->setPaneTargets(targets);
     updateViews(views::kHintAll);
 }
 
 void CMainFrame::updateViews(int hint)
 {
     tables_->update(hint);
+    // The lambda displays follow the sensor limits of the document.
+    onlineValues_->view().OnLambdaSensorChanged();
 }
 
 views::CFuelmapView& CMainFrame::fuelmapView()
@@ -221,7 +233,7 @@ void CMainFrame::UpdateCommandStates()
         // The view's own commands.
         if (TableViews::isViewCommand(id)) {
             ui = tables_->commandState(id, s.activeView);
-        } else if (id == cmd::kGridFont) {
+        } else if (id == cmd::kGridFont || id == cmd::kOnlineColors) {
             ui.enabled = true;
         } else if (id == cmd::kAdjustPane) {
             ui.enabled = s.activeView != kDiagnosticPane && view != nullptr;
@@ -263,7 +275,7 @@ bool CMainFrame::RunCommand(int id)
 
 void CMainFrame::onCommand(int id)
 {
-    const bool viewCommand = TableViews::isViewCommand(id) || id == cmd::kGridFont;
+    const bool viewCommand = TableViews::isViewCommand(id) || id == cmd::kGridFont || id == cmd::kOnlineColors;
     if (id != cmd::kAdjustPane && !viewCommand && !commandState(id, state()).enabled) {
         return;
     }
@@ -287,7 +299,15 @@ void CMainFrame::onCommand(int id)
             view->AdjustPane();
         }
         break;
-    case cmd::kGridFont: chooseGridFont(); break;
+    case cmd::kGridFont:
+        // Format's Font is the font of the pane that has the keyboard.
+        if (onlineValues_->hasFocus()) {
+            onlineValues_->chooseFont();
+        } else {
+            chooseGridFont();
+        }
+        break;
+    case cmd::kOnlineColors: onlineValues_->chooseColours(); break;
     case cmd::kTableWindow: panes_->toggleTableWindow(); break;
     case cmd::kHideBars: hideBars(); break;
     case cmd::kResetBars: resetBars(); break;
@@ -394,31 +414,7 @@ void CMainFrame::ApplyGridFont(const QFont& font)
 
 void CMainFrame::chooseGridFont()
 {
-    QFontDialog dialog(gridFont_, this);
-    dialog.setOption(QFontDialog::DontUseNativeDialog);
-    // An Apply button: enabled once the choice changed, it applies the font
-    // and hands the focus to OK.
-    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
-        QPushButton* apply = buttons->addButton(QDialogButtonBox::Apply);
-        apply->setEnabled(false);
-        connect(&dialog, &QFontDialog::currentFontChanged, apply, [apply] { apply->setEnabled(true); });
-        connect(apply, &QPushButton::clicked, this, [this, &dialog, apply, buttons] {
-            ApplyGridFont(dialog.currentFont());
-            apply->setEnabled(false);
-            if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) {
-                ok->setFocus();
-            }
-        });
-    }
-    if (fontDialogPlaced_) {
-        dialog.move(fontDialogPos_);
-    }
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    fontDialogPos_ = dialog.pos();
-    fontDialogPlaced_ = true;
-    if (accepted) {
-        ApplyGridFont(dialog.selectedFont());
-    }
+    CFontDialog::Show(gridFont_, [this](const QFont& font) { ApplyGridFont(font); }, fontDialogPlace_, this);
 }
 
 } // namespace morvex::shell

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QMenu;
 class QToolBar;
@@ -38,6 +39,7 @@ class FileController;
 class PaneLayout;
 class PortController;
 class TableViews;
+class OnlineValuesPane;
 class DiagnosticPane;
 
 // The main window: menus, tool bar and view bar, the panes, the status
@@ -70,6 +72,7 @@ public:
     CZamoStatusbar& statusbar() { return *status_; }
     TableViews& tables() { return *tables_; }
     DiagnosticPane& diagnostic() { return *diagnostic_; }
+    OnlineValuesPane& onlineValues() { return *onlineValues_; }
     views::CFuelmapView& fuelmapView();
     // The table view of the active pane, if it has one.
     views::CZamoGridView* activeGridView() const;
@@ -144,10 +147,10 @@ private:
     std::function<bool(const QUrl&)> openUrl_;
     std::unique_ptr<platform::MessageTarget> frameTarget_;
     TableViews* tables_ = nullptr;
+    OnlineValuesPane* onlineValues_ = nullptr;
     DiagnosticPane* diagnostic_ = nullptr;
     QFont gridFont_;
-    QPoint fontDialogPos_;
-    bool fontDialogPlaced_ = false;
+    std::optional<QPoint> fontDialogPlace_;
     // The grid cell of the table pane shown before the Diagnostic pane.
     int savedGridPane_ = -1;
     int savedGridRow_ = -1;

@@ -2,11 +2,13 @@
 #include "shell/MainFrame.h"
 
 #include "document/LambdaSensors.h"
+#include "live/OnlineView.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
 #include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/MorvexApp.h"
+#include "shell/OnlineValuesPane.h"
 #include "shell/PortController.h"
 #include "shell/TableViews.h"
 #include "shell/ZamoStatusbar.h"
@@ -68,6 +70,7 @@ void CMainFrame::buildMenus()
 
     QMenu* format = bar->addMenu(tr("F&ormat"));
     addCommand(format, cmd::kGridFont, tr("&Font..."));
+    addCommand(format, cmd::kOnlineColors, tr("Online Values &Color..."));
     addCommand(format, cmd::kAdjustPane, tr("A&djust Pane"));
 
     QMenu* fuel = bar->addMenu(tr("F&uel Map"));
@@ -225,6 +228,7 @@ void CMainFrame::buildLambdaMenu(QMenu* menu)
             if (const auto display = OnLambdaSensorCommand(app_.sensors(), id, app_.core().limits())) {
                 status_->setPaneText(CZamoStatusbar::LambdaSensor, QString::fromStdString(display->statusText));
                 tables_->lambdaSensorChanged();
+                onlineValues_->view().OnLambdaSensorChanged();
             }
             buildLambdaMenu(lambdaMenu_);
         });

@@ -4,6 +4,7 @@
 #include "shell/PaneHeader.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -70,6 +71,10 @@ PaneLayout::PaneLayout(QWidget* parent) : QStackedWidget(parent)
     column->addWidget(header_);
     column->addWidget(onlineView_, 1);
     main_->addWidget(onlineColumn_);
+    // A view's width depends on the pane's height (a scroll bar): the
+    // column measures again whenever it is resized while it follows it.
+    onlineColumn_->installEventFilter(this);
+    connect(main_, &QSplitter::splitterMoved, this, [this] { columnNatural_ = false; });
 
     tables_ = new QStackedWidget;
     for (int i = 0; i < 5; ++i) {
@@ -182,7 +187,26 @@ bool PaneLayout::onlineValuesShown() const
 
 void PaneLayout::adjustOnlineValues()
 {
+    columnNatural_ = true;
     setLeadingWidth(main_, std::max(onlineView_->sizeHint().width(), header_->sizeHint().width()));
+}
+
+bool PaneLayout::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == onlineColumn_ && event->type() == QEvent::Resize && columnNatural_) {
+        // After this resize has been handled: the splitter is not changed
+        // from inside its own layout pass.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const int wanted = std::max(onlineView_->sizeHint().width(), header_->sizeHint().width());
+                if (columnNatural_ && onlineValuesShown() && main_->sizes().value(0) != wanted) {
+                    setLeadingWidth(main_, wanted);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    return QStackedWidget::eventFilter(watched, event);
 }
 
 void PaneLayout::toggleOnlineValues()
@@ -194,6 +218,7 @@ void PaneLayout::toggleOnlineValues()
     if (onlineColumn_->isAncestorOf(QApplication::focusWidget())) {
         focusActivePane();
     }
+    columnNatural_ = false;
     setLeadingWidth(main_, 0);
 }
 
@@ -225,7 +250,7 @@ void PaneLayout::toggleTableWindow()
 
 void PaneLayout::storeRecord(SplitterRecord& record) const
 {
-    record.width = main_->sizes().value(0);
+    record.width = columnNatural_ && onlineValuesShown() ? -1 : main_->sizes().value(0);
     record.minimum = kMinimumColumn;
 }
 
@@ -233,18 +258,9 @@ void PaneLayout::applyRecord(const SplitterRecord& record)
 {
     if (record.width < 0) {
         adjustOnlineValues();
-        // Before the window has its size the column cannot tell whether it
-        // needs a scroll bar: measure again once the layout has settled.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (onlineValuesShown()) {
-                    adjustOnlineValues();
-                }
-            },
-            Qt::QueuedConnection);
         return;
     }
+    columnNatural_ = false;
     setLeadingWidth(main_, record.width);
 }
 

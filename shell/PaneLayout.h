@@ -13,7 +13,8 @@ namespace morvex::shell {
 class CPaneHeader;
 
 // Width and minimum width of the online values column for one mode; -1 (as
-// stored, all bytes 0xFF) when none was stored.
+// stored, all bytes 0xFF) when none was stored or when the column keeps the
+// width its view asks for.
 struct SplitterRecord {
     int32_t width = -1;
     int32_t minimum = -1;
@@ -66,6 +67,9 @@ public:
 signals:
     void command(int id);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QSplitter* tablePane(int view) const;
     void applyRecord(const SplitterRecord& record);
@@ -80,6 +84,9 @@ private:
     QWidget* diagnostic_;
     int active_ = 501;
     bool online_ = false;
+    // The column follows its view's width (Adjust Pane, or no width
+    // stored) until the user drags the splitter.
+    bool columnNatural_ = false;
     std::array<SplitterRecord, 2> records_{};
 };
 

@@ -11,10 +11,13 @@
 #include "document/BoxLayout.h"
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
+#include "live/OnlineView.h"
 #include "platform/SerialLine.h"
 #include "shell/CommController.h"
 #include "shell/MainFrame.h"
 #include "shell/MorvexApp.h"
+#include "shell/OnlineValuesPane.h"
+#include "shell/PaneHeader.h"
 #include "shell/PaneLayout.h"
 #include "tests/document/RecordingMessages.h"
 #include "views/CylinderMap.h"
@@ -165,6 +168,13 @@ struct UserStart {
 void verifyMapBesideTheOnlineValues(UserStart& s)
 {
     QSplitter* main = s.frame->panes().mainSplitter();
+    // The column settles at the width its view asks for once the window
+    // manager's resizes are through (the view needs a scroll bar or not).
+    const auto natural = [&] {
+        return std::max(s.frame->panes().onlineValuesHeader()->sizeHint().width(),
+                        s.frame->onlineValues().view().sizeHint().width());
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(main->sizes().value(0), natural(), 2000);
     const QList<int> sizes = main->sizes();
     QVERIFY2(sizes.value(0) > 0, "the online values column is shown");
     QVERIFY2(sizes.value(1) > 0, "the table pane has width");
@@ -172,7 +182,10 @@ void verifyMapBesideTheOnlineValues(UserStart& s)
     // not change it.
     s.frame->panes().adjustOnlineValues();
     QCOMPARE(main->sizes().value(0), sizes.value(0));
-    QVERIFY(sizes.value(0) < s.frame->width() / 3);
+    // The map beside it is what counts (below); the column never takes the
+    // larger part of the window.
+    QVERIFY2(sizes.value(0) < s.frame->width() / 2,
+             qPrintable(QStringLiteral("column %1 of %2").arg(sizes.value(0)).arg(s.frame->width())));
 
     morvex::views::CFuelmapView& view = s.view();
     QVERIFY(view.isVisible());
