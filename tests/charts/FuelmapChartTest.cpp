@@ -1,4 +1,5 @@
 #include "charts/FuelmapChart.h"
+#include "ChartPixels.h"
 #include "ViewHarness.h"
 #include "charts/ChartFactory.h"
 #include "document/BoxLayout.h"
@@ -15,6 +16,7 @@
 
 using namespace morvex;
 using namespace morvex::views;
+using test::pixelsOf;
 
 namespace {
 
@@ -44,25 +46,6 @@ struct Fixture : test::ViewHarness {
     QWidget* chartWidget = nullptr;
     charts::CDOS_FuelmapChart* chart = nullptr;
 };
-
-bool near(QRgb pixel, int r, int g, int b)
-{
-    return std::abs(qRed(pixel) - r) < 24 && std::abs(qGreen(pixel) - g) < 24 && std::abs(qBlue(pixel) - b) < 24;
-}
-
-// The pixels of one colour, as a sorted list of positions.
-std::vector<QPoint> pixelsOf(const QImage& image, int r, int g, int b)
-{
-    std::vector<QPoint> points;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (near(image.pixel(x, y), r, g, b)) {
-                points.emplace_back(x, y);
-            }
-        }
-    }
-    return points;
-}
 
 } // namespace
 
