@@ -68,6 +68,8 @@ public:
     // kDefaultColor: the palette's window text and window colours.
     void SetTextColour(ColorRef colour);
     void SetBackColour(ColorRef colour);
+    ColorRef TextColour() const { return textColour_; }
+    ColorRef BackColour() const { return backColour_; }
     void SetErrorColours(const QColor& text, const QColor& back);
     // Twelve pixel margins: around caption and unit, around the value
     // display, inside the value display (left, top, right, bottom each).

@@ -1,3 +1,4 @@
+#include "live/OnlineLook.h"
 #include "live/OnlineValues.h"
 
 #include "document/LambdaSensors.h"
@@ -215,3 +216,35 @@ TEST(LiveFormats, RevolutionsWithGroupSeparator)
 
 } // namespace
 } // namespace morvex::live
+
+// The font and colour records as the settings file keeps them.
+TEST(OnlineLook, StoredRecordsComeBackAndRecordsOfAnotherSizeAreIgnored)
+{
+    morvex::live::OnlineLook look;
+    morvex::live::LogFont font;
+    font.height = -30;
+    font.weight = 700;
+    font.italic = 1;
+    font.SetFace("DejaVu Sans Mono with a face name longer than thirty-one bytes");
+    look.font = font;
+    look.text[0] = morvex::live::colorRef(1, 2, 3);
+    look.back[12] = 0;
+    look.custom[15] = morvex::live::colorRef(9, 8, 7);
+    const morvex::live::OnlineLook::Stored stored = look.ToStored();
+    EXPECT_EQ(stored.font.size(), 2 * morvex::live::LogFont::kSize);
+    const morvex::live::OnlineLook back = morvex::live::OnlineLook::FromStored(stored);
+    ASSERT_TRUE(back.font.has_value());
+    EXPECT_EQ(*back.font, font);
+    EXPECT_EQ(back.font->Face().size(), 31U);
+    EXPECT_EQ(back.text, look.text);
+    EXPECT_EQ(back.back, look.back);
+    EXPECT_EQ(back.custom, look.custom);
+
+    // One byte short, one colour short, not hex: the defaults stand.
+    const morvex::live::OnlineLook wrong = morvex::live::OnlineLook::FromStored(
+        {stored.font.substr(2), stored.text.substr(8), "XY" + stored.back.substr(2), stored.custom + "0"});
+    EXPECT_FALSE(wrong.font.has_value());
+    EXPECT_EQ(wrong.text, morvex::live::OnlineLook{}.text);
+    EXPECT_EQ(wrong.back, morvex::live::OnlineLook{}.back);
+    EXPECT_EQ(wrong.custom, morvex::live::OnlineLook{}.custom);
+}

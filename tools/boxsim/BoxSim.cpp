@@ -306,6 +306,11 @@ void BoxSim::startReply(Nanos t)
 {
     runEngine(t);
     reply_ = buildReply();
+    // A live value starts with its word, low byte first.
+    if (isLive(command_) && reply_.size() >= 6) {
+        const auto group = [this](std::size_t at) { return std::stoi(reply_.substr(at, 3)); };
+        lastLive_[command_] = static_cast<uint16_t>(group(0) | group(3) << 8);
+    }
     replyPos_ = 0;
     phase_ = Phase::Reply;
     trace("reply to %u: %s", command_, reply_.c_str());

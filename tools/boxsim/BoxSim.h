@@ -162,6 +162,8 @@ public:
     void hold(Hold what, double value, Nanos now);
     void release(Hold what, Nanos now);
     std::optional<double> held(Hold what) const;
+    // The word last sent for live command `command`, if any was.
+    std::optional<uint16_t> lastLive(uint8_t command) const { return lastLive_[command]; }
 
     // Fixes what the measurement `command` (159..161) reports until it is
     // cleared: physical values in its order (mbar, rpm, degC; 3, 2 or 4 of
@@ -215,6 +217,7 @@ private:
     uint8_t pendingDiagnostic_ = 0;
     std::array<std::optional<int>, kIndexHolds> heldIndex_{};
     std::array<std::vector<double>, 3> measured_{}; // 159..161; empty: the model's
+    std::array<std::optional<uint16_t>, 256> lastLive_{};
 };
 
 } // namespace boxsim

@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view kUsage = "commands: poke <line address 0..2047> <value 0..255>; peek <line address> "
                                     "[count]; hold <quantity> <value>; release [<quantity>]; measure <159..161> "
-                                    "<values...>|model; diag; quantities: "
+                                    "<values...>|model; diag; live <command 130..139>; quantities: "
                                     "rpm-index, throttle-index, engine-temp-index, air-temp-index, "
                                     "air-pressure-index (axis point 0..15), lambda-left, lambda-right "
                                     "(millivolts 0..5000), injection-us (microseconds 0..71000)";
@@ -256,6 +256,14 @@ std::string ApplyControl(BoxSim& sim, std::string_view line, Nanos now)
     if (w[0] == "peek") {
         return peek(sim, w, now);
     }
+    if (w[0] == "live" && w.size() == 2) {
+        const std::optional<long> command = wholeNumber(w[1], 0, 255);
+        const std::optional<uint16_t> raw = command ? sim.lastLive(static_cast<uint8_t>(*command)) : std::nullopt;
+        if (!raw) {
+            return err("live: no value of command " + quoted(w[1]) + " sent yet");
+        }
+        return "OK " + std::to_string(*raw);
+    }
     if (w[0] == "hold") {
         return hold(sim, w, now);
     }
@@ -265,7 +273,7 @@ std::string ApplyControl(BoxSim& sim, std::string_view line, Nanos now)
     if (w[0] == "help" && w.size() == 1) {
         return "OK " + std::string(kUsage);
     }
-    return err("unknown command " + quoted(w[0]) + " (poke, peek, hold, release, help)");
+    return err("unknown command " + quoted(w[0]) + " (poke, peek, hold, release, measure, diag, live, help)");
 }
 
 void ControlLines::feed(std::string_view bytes)
