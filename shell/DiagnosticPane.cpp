@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMenu>
+#include <QOpenGLContext>
 
 #include <unistd.h>
 
@@ -31,6 +32,28 @@ QWidget* missingEngineNotice(const WebEngineInfo& info)
             .arg(QString::fromStdString(info.version),
                  info.processFound ? QObject::tr("its library could not be loaded")
                                    : QObject::tr("its helper program QtWebEngineProcess was not found")));
+    notice->setObjectName(QStringLiteral("diagnosticUnavailable"));
+    notice->setWordWrap(true);
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setMargin(24);
+    return notice;
+}
+
+// The web engine draws through OpenGL and ends the whole program when
+// none can be had (no driver, or a display without GL): then the pane
+// says so instead.
+bool openGlAvailable()
+{
+    QOpenGLContext context;
+    return context.create();
+}
+
+QWidget* noOpenGlNotice()
+{
+    auto* notice = new QLabel(
+        QObject::tr("The diagnostic pages cannot be shown: the web view that draws them needs OpenGL, and this "
+                    "display offers none.\n\nCheck the graphics driver (Mesa's software renderer is enough), then "
+                    "start the program again. Everything else works without it."));
     notice->setObjectName(QStringLiteral("diagnosticUnavailable"));
     notice->setWordWrap(true);
     notice->setAlignment(Qt::AlignCenter);
@@ -60,6 +83,10 @@ DiagnosticPane::DiagnosticPane(CMorvexApp& app, CommController& comm, PaneLayout
         panes.setDiagnosticView(missingEngineNotice(info));
         return;
     }
+    if (!openGlAvailable()) {
+        panes.setDiagnosticView(noOpenGlNotice());
+        return;
+    }
     live::DiagnosticViewContext context;
     context.labels = &app.core().labels();
     context.pageDir = app.core().paths().diag;
@@ -73,7 +100,7 @@ DiagnosticPane::~DiagnosticPane() = default;
 
 bool DiagnosticPane::webEngineUsable()
 {
-    return probe().usable();
+    return probe().usable() && openGlAvailable();
 }
 
 void DiagnosticPane::addFontsMenu(QMenu* menu)

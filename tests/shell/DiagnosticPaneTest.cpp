@@ -137,7 +137,7 @@ private slots:
     void init()
     {
         if (!DiagnosticPane::webEngineUsable()) {
-            QSKIP("Qt WebEngine cannot run on this machine");
+            QSKIP("Qt WebEngine cannot run on this display (not installed, or no OpenGL)");
         }
     }
 
