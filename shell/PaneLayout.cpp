@@ -124,7 +124,8 @@ void PaneLayout::setTableViews(int view, QWidget* grid, QWidget* chart)
 void PaneLayout::setOnlineValuesView(QWidget* view)
 {
     auto* column = static_cast<QVBoxLayout*>(onlineColumn_->layout());
-    column->replaceWidget(onlineView_, view);
+    // The layout hands back the item it held the old view in.
+    delete column->replaceWidget(onlineView_, view);
     delete onlineView_;
     onlineView_ = view;
 }

@@ -22,6 +22,8 @@
 #include <QSplitter>
 #include <QTableWidget>
 
+#include <algorithm>
+#include <array>
 #include <map>
 #include <optional>
 
@@ -170,14 +172,17 @@ private slots:
             }
             return static_cast<uint16_t>(answer.mid(3).toUInt());
         };
-        QTRY_VERIFY_WITH_TIMEOUT(raw(139).has_value() && raw(130).has_value(), 10000);
+        constexpr std::array<int, 8> kHeld{130, 131, 132, 133, 134, 135, 136, 139};
+        // One round of the poll has sent each of them.
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(kHeld.begin(), kHeld.end(), [&](int c) { return raw(c).has_value(); }),
+                                 10000);
         live::OnlineValues expected(e.app.core().adapt(), e.app.core().limits(), e.app.core().labels(),
                                     &e.app.sensors());
         expected.SetGroupSeparator(QLocale().groupSeparator().toStdString());
         const uint8_t* sfd = e.app.doc().GetBoxData(box::TAB_SFD1);
         const live::BoxSettings settings{sfd[0], sfd[1], static_cast<uint16_t>(sfd[2] << 8 | sfd[3])};
         std::map<LiveDisplay, QString> texts;
-        for (const int command : {130, 131, 132, 133, 134, 135, 136, 139}) {
+        for (const int command : kHeld) {
             const std::optional<uint16_t> word = raw(command);
             QVERIFY2(word.has_value(), qPrintable(QString::number(command)));
             for (const live::DisplayUpdate& u : expected.OnValue(command, *word, settings)) {
