@@ -54,7 +54,9 @@ private:
 
 } // namespace
 
-bool ChartsCanRender()
+namespace {
+
+bool probeRendering()
 {
     QOpenGLContext context;
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
@@ -72,6 +74,15 @@ bool ChartsCanRender()
     auto* functions = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(&context);
     const bool usable = functions != nullptr && functions->initializeOpenGLFunctions();
     context.doneCurrent();
+    return usable;
+}
+
+} // namespace
+
+bool ChartsCanRender()
+{
+    // The display does not change while the program runs; every chart asks.
+    static const bool usable = probeRendering();
     return usable;
 }
 

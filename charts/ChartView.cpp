@@ -1,5 +1,7 @@
 #include "charts/ChartView.h"
 
+#include "charts/ChartFactory.h"
+
 #include "views/ZamoCylinderView.h"
 #include "views/ZamoGridView.h"
 
@@ -102,8 +104,18 @@ bool applyChartKey(ChartCamera& camera, int qtKey, bool keypad, ChartModifiers m
 }
 
 CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent)
-    : QWidget(parent), companion_(&companion), surface_(new ChartSurface(*this)), clock_(steadyMilliseconds)
+    : QWidget(parent), companion_(&companion), clock_(steadyMilliseconds)
 {
+    setFocusPolicy(Qt::WheelFocus);
+    if (!ChartsCanRender()) {
+        // No GL window at all: Qt's would try to paint without a context
+        // on every expose and crash. The chart still follows its grid and
+        // passes keys on; its pane shows why there is no picture.
+        renderingFailed_ = true;
+        QMetaObject::invokeMethod(this, &CChartView::renderingFailed, Qt::QueuedConnection);
+        return;
+    }
+    surface_ = new ChartSurface(*this);
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setDepthBufferSize(24);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
@@ -113,7 +125,6 @@ CChartView::CChartView(views::CZamoGridView& companion, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(container);
-    setFocusPolicy(Qt::WheelFocus);
     setFocusProxy(container);
     connect(surface_, &QOpenGLWindow::frameSwapped, this, &CChartView::frameDrawn);
 }
@@ -128,12 +139,14 @@ CChartView::~CChartView()
 
 void CChartView::Redraw()
 {
-    surface_->update();
+    if (surface_ != nullptr) {
+        surface_->update();
+    }
 }
 
 QImage CChartView::grabFramebuffer()
 {
-    if (!surface_->isValid() || gl_ == nullptr) {
+    if (surface_ == nullptr || !surface_->isValid() || gl_ == nullptr) {
         return {};
     }
     // The window's own buffer holds no defined picture after a swap.
@@ -156,7 +169,7 @@ QWindow* CChartView::Surface() const
 
 QOpenGLContext* CChartView::context() const
 {
-    return surface_->context();
+    return surface_ != nullptr ? surface_->context() : nullptr;
 }
 
 views::CZamoGridView* CChartView::Companion() const

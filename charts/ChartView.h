@@ -84,6 +84,7 @@ public:
     QImage grabFramebuffer();
     QOpenGLContext* context() const;
     // The native window drawn in; it takes the keyboard and the mouse.
+    // Null where OpenGL cannot draw: the chart widget takes the keys then.
     QWindow* Surface() const;
 
 signals:
@@ -131,7 +132,7 @@ private:
 
     QPointer<views::CZamoGridView> companion_;
     ChartCamera camera_;
-    ChartSurface* surface_;
+    ChartSurface* surface_ = nullptr; // null where OpenGL cannot draw
     QOpenGLFunctions_2_1* gl_ = nullptr;
     bool renderingFailed_ = false;
     bool dataDirty_ = true;
