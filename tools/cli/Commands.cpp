@@ -2,6 +2,7 @@
 
 #include "Json.h"
 #include "document/DataFile.h"
+#include "document/DocDiff.h"
 #include "platform/Encoding.h"
 #include "platform/IniFile.h"
 #include "platform/NumberFormat.h"
@@ -142,19 +143,8 @@ public:
 
     int run()
     {
-        for (const TableInfo& t : morvex::kTables) {
-            table(t);
-        }
-        for (TextTable t : kTextTables) {
-            for (int i = 0; i < morvex::kTextEntries; ++i) {
-                text(std::string(textSection(t)) + " " + twoDigits(i + 1), a_.doc->Text(t, i), b_.doc->Text(t, i));
-            }
-        }
-        for (std::size_t i = 0; i < a_.info.file.versions.size(); ++i) {
-            text("FileVersion" + std::to_string(i + 1), a_.info.file.versions[i], b_.info.file.versions[i]);
-        }
-        text("FileComment", a_.info.file.comment, b_.info.file.comment);
-        records();
+        morvex::ForEachDifference(*a_.doc, a_.info.file, *b_.doc, b_.info.file,
+                                  [this](const morvex::DocDifference& d) { report(d); });
         if (differences_ == 0) {
             out_ << "identical\n";
         }
@@ -162,6 +152,28 @@ public:
     }
 
 private:
+    void report(const morvex::DocDifference& d)
+    {
+        using Kind = morvex::DocDifference::Kind;
+        const std::string name(d.name);
+        switch (d.kind) {
+        case Kind::Table: table(*d.table, d); break;
+        case Kind::Text: text(name + " " + twoDigits(d.index + 1), d.fromText, d.toText); break;
+        case Kind::FileInfo: text(name, d.fromText, d.toText); break;
+        case Kind::Record:
+            if (d.index < 0) {
+                line(name, "(min/max statistics)", "(other statistics)");
+            } else if (d.floating) {
+                line(name + " cell " + std::to_string(d.index), number(d.from), number(d.to));
+            } else {
+                line(name + " cell " + std::to_string(d.index), whole(d.from), whole(d.to));
+            }
+            break;
+        }
+    }
+
+    static std::string whole(double v) { return std::to_string(static_cast<long>(v)); }
+
     static std::string twoDigits(int n)
     {
         char key[16];
@@ -175,15 +187,13 @@ private:
         ++differences_;
     }
 
-    void text(const std::string& where, const std::string& from, const std::string& to)
+    void text(const std::string& where, std::string_view from, std::string_view to)
     {
-        if (from != to) {
-            std::string f;
-            std::string t;
-            appendJsonString(f, utf8(from));
-            appendJsonString(t, utf8(to));
-            line(where, f, t);
-        }
+        std::string f;
+        std::string t;
+        appendJsonString(f, utf8(from));
+        appendJsonString(t, utf8(to));
+        line(where, f, t);
     }
 
     // A map cell is named by its rpm and throttle axis values (of file A)
@@ -201,38 +211,24 @@ private:
         return where;
     }
 
-    void table(const TableInfo& t)
+    void table(const TableInfo& t, const morvex::DocDifference& d)
     {
-        const auto x = a_.doc->BoxSpan(t.address, morvex::tableBytes(t));
-        const auto y = b_.doc->BoxSpan(t.address, morvex::tableBytes(t));
         const std::string name(t.section);
+        const auto i = static_cast<std::size_t>(d.index);
         switch (t.shape) {
-        case TableShape::Rows:
-            for (std::size_t i = 0; i < x.size(); ++i) {
-                if (x[i] != y[i]) {
-                    const int row = static_cast<int>(i / 16);
-                    const int column = static_cast<int>(i % 16);
-                    line(name + " " + (t.rows == 1 ? "byte " + std::to_string(i) : mapCell(row, column)),
-                         std::to_string(x[i]), std::to_string(y[i]));
-                }
-            }
+        case TableShape::Rows: {
+            const int row = d.index / 16;
+            const int column = d.index % 16;
+            line(name + " " + (t.rows == 1 ? "byte " + std::to_string(i) : mapCell(row, column)), whole(d.from),
+                 whole(d.to));
             break;
+        }
         case TableShape::LeftRight:
-            for (std::size_t i = 0; i < x.size(); ++i) {
-                if (x[i] != y[i]) {
-                    line(name + (i < 32 ? " left " : " right ") + std::to_string(i % 32 + 1), std::to_string(x[i]),
-                         std::to_string(y[i]));
-                }
-            }
+            line(name + (i < 32 ? " left " : " right ") + std::to_string(i % 32 + 1), whole(d.from), whole(d.to));
             break;
         case TableShape::Words:
-            for (int i = 0; i < 32; ++i) {
-                const uint16_t wx = a_.doc->GetWord(t.address, i);
-                const uint16_t wy = b_.doc->GetWord(t.address, i);
-                if (wx != wy) {
-                    line(name + " " + std::to_string(i + 1), word(t.address, wx), word(t.address, wy));
-                }
-            }
+            line(name + " " + std::to_string(i + 1), word(t.address, static_cast<uint16_t>(d.from)),
+                 word(t.address, static_cast<uint16_t>(d.to)));
             break;
         }
     }
@@ -248,50 +244,10 @@ private:
         return core_.limits().indexFormat(index->table).format(value) + " (raw " + std::to_string(raw) + ")";
     }
 
-    void records()
-    {
-        const std::array<std::pair<const char*, BoxAddress>, 4> floats{{
-            {"Ignition_T", morvex::rec::REC_IGNITION_T},
-            {"Ignition_P", morvex::rec::REC_IGNITION_P},
-            {"FuelConsumption", morvex::rec::REC_FUEL_CONSUMPTION},
-            {"Count", morvex::box::MEASURE_COUNTS},
-        }};
-        for (const auto& [name, address] : floats) {
-            for (int k = 0; k < morvex::kCells; ++k) {
-                const float fx = a_.doc->GetFloat(address, k);
-                const float fy = b_.doc->GetFloat(address, k);
-                if (fx != fy) {
-                    line(std::string(name) + " cell " + std::to_string(k), number(fx), number(fy));
-                }
-            }
-        }
-        for (const auto& [name, address] : {std::pair{"Lambda left", morvex::box::LAMBDA_RECORD_LEFT},
-                                            std::pair{"Lambda right", morvex::box::LAMBDA_RECORD_RIGHT}}) {
-            for (int k = 0; k < morvex::kCells; ++k) {
-                if (a_.doc->GetWord(address, k) != b_.doc->GetWord(address, k)) {
-                    line(std::string(name) + " cell " + std::to_string(k), std::to_string(a_.doc->GetWord(address, k)),
-                         std::to_string(b_.doc->GetWord(address, k)));
-                }
-            }
-        }
-        const auto rx = a_.doc->BoxSpan(morvex::rec::REC_DATA_RECEIVED, morvex::rec::kDataReceivedSize);
-        const auto ry = b_.doc->BoxSpan(morvex::rec::REC_DATA_RECEIVED, morvex::rec::kDataReceivedSize);
-        for (std::size_t k = 0; k < rx.size(); ++k) {
-            if (rx[k] != ry[k]) {
-                line("DataReceived cell " + std::to_string(k), std::to_string(rx[k]), std::to_string(ry[k]));
-            }
-        }
-        const auto mx = a_.doc->BoxSpan(morvex::box::MM, morvex::kMinMaxRecords * 32);
-        const auto my = b_.doc->BoxSpan(morvex::box::MM, morvex::kMinMaxRecords * 32);
-        if (!std::equal(mx.begin(), mx.end(), my.begin())) {
-            line("MM", "(min/max statistics)", "(other statistics)");
-        }
-    }
-
-    static std::string number(float f)
+    static std::string number(double f)
     {
         std::string s;
-        appendJsonNumber(s, static_cast<double>(f));
+        appendJsonNumber(s, f);
         return s;
     }
 
