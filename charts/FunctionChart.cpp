@@ -14,9 +14,10 @@ CFunctionChart::CFunctionChart(views::CZamoGridView& companion, int ribbons, QWi
 void CFunctionChart::SelectCell(int row, int column)
 {
     highlightPoint_ = row - kFirstRow;
+    // Another column shows another ribbon (or none); the heights of all
+    // ribbons are kept, so only the picture changes.
     highlightCurve_ = CurveOfColumn(column);
-    // Another column shows another ribbon (or none).
-    RequestRebuild();
+    Redraw();
 }
 
 void CFunctionChart::Rebuild(const uint8_t* table)
