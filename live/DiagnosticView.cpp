@@ -15,10 +15,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include <chrono>
 
 namespace morvex::live {
 namespace {
+
+// Wide enough for the panel's title on every window manager.
+constexpr int kPanelMinimumWidth = 260;
 
 QString label(const CLabels& labels, DiagnosticLabel d)
 {
@@ -134,8 +139,11 @@ void CDiagnosticView::runTopic()
     panel_ = new CDiagnosticInfo(topic.command, label(labels, topic.caption).toStdString(), texts, *context_.host,
                                  context_.clock, this);
     panel_->setAttribute(Qt::WA_DeleteOnClose);
-    // Over the topic list, which the test runs for.
-    panel_->setGeometry(QRect(list_->mapToGlobal(QPoint(0, 0)), list_->size()));
+    // At the top of the topic list, which the test runs for: as wide as the
+    // list (or as its title needs), as high as its contents.
+    const QSize size(std::max({panel_->sizeHint().width(), list_->width(), kPanelMinimumWidth}),
+                     panel_->sizeHint().height());
+    panel_->setGeometry(QRect(list_->mapToGlobal(QPoint(0, 0)), size));
     connect(panel_, &QDialog::finished, this, &CDiagnosticView::panelClosed);
     panel_->open();
 }
