@@ -37,14 +37,36 @@ CMorvexDocManager::DialogStart CMorvexDocManager::StartFileDialog(bool saveAs)
     return start;
 }
 
-void CMorvexDocManager::NewDocument()
+bool CMorvexDocManager::beforeReplace(RestoreReason reason, const std::filesystem::path& file) const
 {
+    return !beforeReplace_ || beforeReplace_(reason, file);
+}
+
+bool CMorvexDocManager::NewDocument()
+{
+    if (doc_.IsModified() && !beforeReplace(RestoreReason::New, path_)) {
+        return false;
+    }
     doc_.OnNewDocument();
     path_.clear();
+    return true;
+}
+
+bool CMorvexDocManager::OpenCopy(const std::filesystem::path& path)
+{
+    if (!OpenDocumentFile(path)) {
+        return false;
+    }
+    path_.clear();
+    doc_.SetModifiedFlag(true);
+    return true;
 }
 
 bool CMorvexDocManager::OpenDocumentFile(const std::filesystem::path& path)
 {
+    if (doc_.IsModified() && !beforeReplace(RestoreReason::Open, path_)) {
+        return false;
+    }
     // Read into a scratch document: a damaged file must not leave an empty
     // document under the old file's name, which a later Save would write.
     const CInfoRecords savedInfo = doc_.Info();
@@ -68,6 +90,10 @@ bool CMorvexDocManager::OpenDocumentFile(const std::filesystem::path& path)
 
 bool CMorvexDocManager::save(const std::filesystem::path& path, bool inPlace)
 {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec) && !beforeReplace(RestoreReason::Save, path)) {
+        return false;
+    }
     const FileOutcome outcome = SaveDataFile(doc_, path, inPlace, platform::OleDateTime::now());
     if (!outcome.ok) {
         if (outcome.systemError) {
@@ -99,7 +125,7 @@ bool CMorvexDocManager::Reload()
     }
     const platform::UserAnswer answer = messages_.show(
         {kReloadQuestion, platform::UserMessage::Icon::Question, platform::UserMessage::Buttons::OkCancel});
-    if (answer != platform::UserAnswer::Ok) {
+    if (answer != platform::UserAnswer::Ok || !beforeReplace(RestoreReason::Reload, path_)) {
         return false;
     }
     doc_.SetModifiedFlag(false);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "document/RestorePoints.h"
+
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -29,11 +32,22 @@ public:
     };
     DialogStart StartFileDialog(bool saveAs);
 
-    // A new, default parameter set without a file.
-    void NewDocument();
+    // Runs before the document's tables are replaced without a question
+    // (New, Open or Reload over unsaved changes) and before an existing file
+    // is overwritten by a save; `file` is the document's file, or the file
+    // about to be overwritten. Returning false cancels the operation.
+    using BeforeReplace = std::function<bool(RestoreReason reason, const std::filesystem::path& file)>;
+    void setBeforeReplace(BeforeReplace hook) { beforeReplace_ = std::move(hook); }
+
+    // A new, default parameter set without a file. False when the hook
+    // cancelled it.
+    bool NewDocument();
     // Opens `path` even when it is the open document (that is what Reload
     // uses). A file that fails to read leaves the open document as it was.
     bool OpenDocumentFile(const std::filesystem::path& path);
+    // Opens `path` as a modified document without a file name, so that Save
+    // asks for one (a restore point).
+    bool OpenCopy(const std::filesystem::path& path);
     // Save to the current file, keeping what this program does not write.
     bool Save();
     // Save to `path`, starting from an empty file; the document takes the path.
@@ -49,6 +63,7 @@ public:
 
 private:
     bool save(const std::filesystem::path& path, bool inPlace);
+    bool beforeReplace(RestoreReason reason, const std::filesystem::path& file) const;
 
     CMorvexDoc& doc_;
     platform::UserMessages& messages_;
@@ -56,6 +71,7 @@ private:
     bool showDataPathAlwaysFirst_;
     bool firstDialog_ = true;
     std::filesystem::path path_;
+    BeforeReplace beforeReplace_;
 };
 
 inline constexpr const char* kReloadQuestion =

@@ -24,6 +24,7 @@ constexpr std::string_view kMisc = "Misc";
 // The framework's own section of the recent files ("File1", "File2" ...).
 constexpr std::string_view kRecentFiles = "Recent File List";
 constexpr std::string_view kPorts = "Ports";
+constexpr std::string_view kRestorePoints = "RestorePoints";
 constexpr int kMaxRecentFiles = 16;
 constexpr std::size_t kPathSize = 4095;
 
@@ -57,6 +58,8 @@ void AppSettings::Read(const platform::IniFile& ini)
     textColors = ini.getString("Colors", "Text", {}, kPathSize);
     backColors = ini.getString("Colors", "Back", {}, kPathSize);
     customColors = ini.getString("Colors", "Cust", {}, kPathSize);
+    restorePointCount = ini.getInt(kRestorePoints, "MaxCount", restorePointCount);
+    restorePointDays = ini.getInt(kRestorePoints, "MaxAgeDays", restorePointDays);
     ports.clear();
     for (const std::string& key : ini.keyNames(kPorts)) {
         if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
@@ -106,6 +109,12 @@ void AppSettings::Write(platform::IniFile& ini) const
         if (!value->empty()) {
             ini.setString(section, key, *value);
         }
+    }
+    if (restorePointCount != AppSettings{}.restorePointCount || ini.hasKey(kRestorePoints, "MaxCount")) {
+        ini.setInt(kRestorePoints, "MaxCount", restorePointCount);
+    }
+    if (restorePointDays != AppSettings{}.restorePointDays || ini.hasKey(kRestorePoints, "MaxAgeDays")) {
+        ini.setInt(kRestorePoints, "MaxAgeDays", restorePointDays);
     }
     for (const std::string& key : ini.keyNames(kPorts)) {
         const int n = key.size() > 3 ? platform::parseInt(key.substr(3)) : 0;

@@ -46,6 +46,11 @@ struct AppSettings {
     std::string textColors;
     std::string backColors;
     std::string customColors;
+    // How many restore points are kept ("RestorePoints", "MaxCount" and
+    // "MaxAgeDays"; 0 or less: no limit of that kind). Written back only
+    // when they differ from these defaults.
+    int restorePointCount = 200;
+    int restorePointDays = 90;
 
     // Reads every setting in the order of start-up; missing keys keep the
     // defaults above.

@@ -114,7 +114,7 @@ bool CommController::StartTableTransfer(OperationId op, int32_t activeView)
     sentStamp_ = platform::OleDateTime::now().days;
     receivesNames_ = !sending && (op == OperationId::ReceiveAll || activeView == comm::kIndexView);
     const auto plan = comm::planTableTransfer(op, activeView, doc_, panes_, buffers_, sentStamp_);
-    if (!plan) {
+    if (!plan || (!sending && beforeReceive_ && !beforeReceive_(op))) {
         return false;
     }
     return start(op, *plan);

@@ -45,6 +45,10 @@ public:
     void setPort(int com, std::string device) { com_ = com, device_ = std::move(device); }
     void setSerialSettings(const platform::SerialSettings& s) { settings_ = s; }
     void setTimeouts(const platform::SerialTimeouts& t) { timeouts_ = t; }
+    // Runs before a receive replaces tables (Receive Pane or All Data);
+    // returning false cancels the transfer before it starts.
+    using BeforeReceive = std::function<bool(comm::OperationId op)>;
+    void setBeforeReceive(BeforeReceive hook) { beforeReceive_ = std::move(hook); }
     int port() const { return com_; }
     const platform::SerialSettings& serialSettings() const { return settings_; }
 
@@ -104,6 +108,7 @@ private:
     CAppCore& core_;
     platform::UserMessages& messages_;
     LineFactory lineFactory_;
+    BeforeReceive beforeReceive_;
     comm::PaneTargets panes_;
     int com_ = 1;
     std::string device_;

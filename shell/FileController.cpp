@@ -57,8 +57,9 @@ void FileController::New()
     if (!SaveModified()) {
         return;
     }
-    app_.docManager().NewDocument();
-    emit documentReplaced();
+    if (app_.docManager().NewDocument()) {
+        emit documentReplaced();
+    }
     emit fileStateChanged();
 }
 
@@ -84,6 +85,19 @@ bool FileController::OpenFile(const std::filesystem::path& path)
     emit documentReplaced();
     emit fileStateChanged();
     return true;
+}
+
+bool FileController::OpenCopy(const std::filesystem::path& path)
+{
+    if (!SaveModified()) {
+        return false;
+    }
+    const bool ok = app_.docManager().OpenCopy(path);
+    if (ok) {
+        emit documentReplaced();
+    }
+    emit fileStateChanged();
+    return ok;
 }
 
 void FileController::OpenRecent(int index)

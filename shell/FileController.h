@@ -32,6 +32,9 @@ public:
     void New();
     void Open();
     bool OpenFile(const std::filesystem::path& path);
+    // Asks before unsaved changes are dropped, then opens `path` as an
+    // unsaved document without a name (a restore point): Save asks for one.
+    bool OpenCopy(const std::filesystem::path& path);
     void OpenRecent(int index);
     bool Save();
     bool SaveAs();

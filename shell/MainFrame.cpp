@@ -16,6 +16,7 @@
 #include "shell/MorvexApp.h"
 #include "shell/PaneLayout.h"
 #include "shell/PortController.h"
+#include "shell/RestorePoints.h"
 #include "shell/TableViews.h"
 #include "shell/ZamoStatusbar.h"
 #include "views/FuelmapView.h"
@@ -75,6 +76,7 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
     setAcceptDrops(true);
     comm_->setTimeouts(app.timeouts());
     ports_ = new PortController(app.settings(), *comm_, messages, app.core().paths().program, this);
+    restorePoints_ = new RestorePointController(app, *files_, *comm_, messages, this, this);
     setCentralWidget(panes_);
     setStatusBar(status_);
     frameTarget_ = std::make_unique<FrameTarget>(*comm_);

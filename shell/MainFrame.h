@@ -41,6 +41,7 @@ class PortController;
 class TableViews;
 class OnlineValuesPane;
 class DiagnosticPane;
+class RestorePointController;
 
 // The main window: menus, tool bar and view bar, the panes, the status
 // bar. The work is delegated: communication to CommController, ports to
@@ -73,6 +74,7 @@ public:
     TableViews& tables() { return *tables_; }
     DiagnosticPane& diagnostic() { return *diagnostic_; }
     OnlineValuesPane& onlineValues() { return *onlineValues_; }
+    RestorePointController& restorePoints() { return *restorePoints_; }
     views::CFuelmapView& fuelmapView();
     // The table view of the active pane, if it has one.
     views::CZamoGridView* activeGridView() const;
@@ -149,6 +151,7 @@ private:
     TableViews* tables_ = nullptr;
     OnlineValuesPane* onlineValues_ = nullptr;
     DiagnosticPane* diagnostic_ = nullptr;
+    RestorePointController* restorePoints_ = nullptr;
     QFont gridFont_;
     std::optional<QPoint> fontDialogPlace_;
     // The grid cell of the table pane shown before the Diagnostic pane.

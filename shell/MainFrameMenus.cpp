@@ -10,6 +10,7 @@
 #include "shell/MorvexApp.h"
 #include "shell/OnlineValuesPane.h"
 #include "shell/PortController.h"
+#include "shell/RestorePoints.h"
 #include "shell/TableViews.h"
 #include "shell/ZamoStatusbar.h"
 
@@ -52,6 +53,10 @@ void CMainFrame::buildMenus()
     fileMenu_->addAction(tr("Save &As..."), files_, &FileController::SaveAs);
     reloadAction_ =
         fileMenu_->addAction(tr("Re&load"), QKeySequence(Qt::CTRL | Qt::Key_L), files_, &FileController::Reload);
+    fileMenu_->addSeparator();
+    replaceActions_.push_back(fileMenu_->addAction(tr("Restore &Points..."),
+                                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), restorePoints_,
+                                                   &RestorePointController::ShowList));
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
     fileMenu_->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);

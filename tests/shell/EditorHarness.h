@@ -22,6 +22,8 @@ struct Editor {
     explicit Editor(const std::string& settings = {})
     {
         folder.write("Morvex.ini", settings);
+        // Restore points go to the scratch folder, never to the user's.
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((folder.path() / "user-data").string()));
         morvex::shell::CMorvexApp::Options o;
         o.programDir = folder.path();
         o.userConfigDir = folder.path() / "user-config";
