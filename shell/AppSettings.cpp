@@ -48,6 +48,7 @@ void AppSettings::Read(const platform::IniFile& ini)
     lamdaSensor = ini.getString(kMisc, "LamdaSensor", lamdaSensor, kPathSize);
     useRightCylinderForLambdaCorrection =
         ini.getInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
+    verifyAfterSendAll = ini.getInt(kMisc, "VerifyAfterSendAll", verifyAfterSendAll);
     timeout = ini.getInt(kMisc, "Timeout", timeout);
     windowPos = ini.getString(kSettings, "WindowPos", {}, kPathSize);
     toolbar = ini.getString(kSettings, "Toolbar", {}, kPathSize);
@@ -92,6 +93,7 @@ void AppSettings::Write(platform::IniFile& ini) const
     ini.setInt(kMisc, "IEFontSize", ieFontSize);
     ini.setString(kMisc, "LamdaSensor", lamdaSensor);
     ini.setInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
+    ini.setInt(kMisc, "VerifyAfterSendAll", verifyAfterSendAll);
     // The frame's state is only written once a frame has stored one.
     if (!windowPos.empty()) {
         ini.setString(kSettings, "WindowPos", windowPos);

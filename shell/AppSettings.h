@@ -24,6 +24,7 @@ struct AppSettings {
     int ieFontSize = 0;
     std::string lamdaSensor; // empty: raw analog values
     int useRightCylinderForLambdaCorrection = 1;
+    int verifyAfterSendAll = 0; // compare the box with the document after Send All
     int timeout = 250;                    // ms, the serial read time-out
     std::vector<std::string> recentFiles; // most recent first
     // Devices of the port numbers other than the built-in UARTs: section

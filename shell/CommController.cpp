@@ -120,6 +120,29 @@ bool CommController::StartTableTransfer(OperationId op, int32_t activeView)
     return start(op, *plan);
 }
 
+bool CommController::StartCompare(bool all, int32_t activeView)
+{
+    if (operationRunning()) {
+        return false;
+    }
+    // What is not read stays as the open document has it, so only the box
+    // can make a difference.
+    auto scratch = std::make_unique<CMorvexDoc>(doc_.Adapt(), doc_.Limits(), doc_.Info());
+    scratch->TakeContentsFrom(doc_);
+    const OperationId op = all ? OperationId::ReceiveAll : OperationId::ReceivePane;
+    receivesNames_ = all || activeView == comm::kIndexView;
+    const auto plan = comm::planTableTransfer(op, activeView, *scratch, comm::PaneTargets{}, buffers_, 0.0);
+    if (!plan) {
+        return false;
+    }
+    compare_ = std::move(scratch);
+    if (!start(op, *plan)) {
+        compare_.reset();
+        return false;
+    }
+    return true;
+}
+
 bool CommController::ToggleOnline()
 {
     if (online_) {
@@ -222,6 +245,18 @@ void CommController::finish(uint32_t code)
     if (const auto warning = controller_.End(pending)) {
         messages_.show(*warning);
     }
+    if (compare_) {
+        std::shared_ptr<CMorvexDoc> box = std::move(compare_);
+        if (done && receivesNames_) {
+            comm::applyReceivedNames(buffers_.names, *box);
+        }
+        box->ConvertIndexTables();
+        busy_ = online_ = false;
+        receivedTables_ = receivesNames_ = false;
+        emit stateChanged();
+        emit compareReceived(std::move(box), done);
+        return;
+    }
     const bool tablesReceived = (op == OperationId::ReceivePane || op == OperationId::ReceiveAll) && receivedTables_;
     if (tablesReceived) {
         // Names only from a complete index job: a cut one would leave holes.
@@ -246,6 +281,9 @@ void CommController::finish(uint32_t code)
     }
     if (tablesReceived) {
         emit documentReceived();
+    }
+    if (done && op == OperationId::SendAll) {
+        emit allSent();
     }
 }
 

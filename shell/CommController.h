@@ -55,6 +55,11 @@ public:
     // Send/Receive Pane or All Data with `activeView` shown. False when it
     // did not start (nothing to transfer, port error, a view refused).
     bool StartTableTransfer(comm::OperationId op, int32_t activeView);
+    // Compare with Box: the tables of `activeView` (all of them with `all`)
+    // are read into a scratch copy of the document; the open one and its
+    // views are not touched. compareReceived hands the copy over.
+    bool StartCompare(bool all, int32_t activeView);
+    bool comparing() const { return compare_ != nullptr; }
     // F3: starts online mode, or ends it when it runs.
     bool ToggleOnline();
     // Esc.
@@ -92,6 +97,11 @@ signals:
     void infoTransferEnded();
     // The worker did not end in time; the frame may say so.
     void waitingForWorker(bool waiting);
+    // A Compare with Box ended: what the box holds (complete: every table
+    // asked for was read).
+    void compareReceived(std::shared_ptr<const CMorvexDoc> box, bool complete);
+    // Send All wrote every table.
+    void allSent();
 
 private:
     bool start(comm::OperationId op, const comm::TransferPlan& plan);
@@ -108,6 +118,7 @@ private:
     CAppCore& core_;
     platform::UserMessages& messages_;
     LineFactory lineFactory_;
+    std::unique_ptr<CMorvexDoc> compare_; // the box's tables while a compare runs
     BeforeReceive beforeReceive_;
     comm::PaneTargets panes_;
     int com_ = 1;

@@ -7,6 +7,7 @@
 #include "live/OnlineView.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
+#include "shell/CompareController.h"
 #include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/FontDialog.h"
@@ -134,6 +135,7 @@ void CMainFrame::buildViews()
     comm::PaneTargets targets = tables_->portTargets();
     targets.onlineValues = &onlineValues_->portTarget();
     comm_->setPaneTargets(targets);
+    compare_ = new CompareController(app_, *comm_, *tables_, *panes_, messages_, this);
     updateViews(views::kHintAll);
 }
 

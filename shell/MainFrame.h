@@ -39,6 +39,7 @@ class FileController;
 class PaneLayout;
 class PortController;
 class TableViews;
+class CompareController;
 class OnlineValuesPane;
 class DiagnosticPane;
 class RestorePointController;
@@ -72,6 +73,7 @@ public:
     PaneLayout& panes() { return *panes_; }
     CZamoStatusbar& statusbar() { return *status_; }
     TableViews& tables() { return *tables_; }
+    CompareController& compare() { return *compare_; }
     DiagnosticPane& diagnostic() { return *diagnostic_; }
     OnlineValuesPane& onlineValues() { return *onlineValues_; }
     RestorePointController& restorePoints() { return *restorePoints_; }
@@ -149,6 +151,7 @@ private:
     std::function<bool(const QUrl&)> openUrl_;
     std::unique_ptr<platform::MessageTarget> frameTarget_;
     TableViews* tables_ = nullptr;
+    CompareController* compare_ = nullptr;
     OnlineValuesPane* onlineValues_ = nullptr;
     DiagnosticPane* diagnostic_ = nullptr;
     RestorePointController* restorePoints_ = nullptr;

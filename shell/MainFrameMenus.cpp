@@ -5,6 +5,7 @@
 #include "live/OnlineView.h"
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
+#include "shell/CompareController.h"
 #include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/MorvexApp.h"
@@ -53,6 +54,7 @@ void CMainFrame::buildMenus()
     fileMenu_->addAction(tr("Save &As..."), files_, &FileController::SaveAs);
     reloadAction_ =
         fileMenu_->addAction(tr("Re&load"), QKeySequence(Qt::CTRL | Qt::Key_L), files_, &FileController::Reload);
+    fileMenu_->addAction(compare_->compareFileAction());
     fileMenu_->addSeparator();
     replaceActions_.push_back(fileMenu_->addAction(tr("Restore &Points..."),
                                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), restorePoints_,
@@ -128,6 +130,10 @@ void CMainFrame::buildMenus()
     addCommand(comm, cmd::kSendAll, tr("Se&nd All Data\tShift+F5"), QKeySequence(Qt::SHIFT | Qt::Key_F5));
     comm->addSeparator();
     addCommand(comm, cmd::kCancel, tr("&Cancel Transmission\tEsc"), QKeySequence(Qt::Key_Escape));
+    comm->addSeparator();
+    comm->addAction(compare_->comparePaneAction());
+    comm->addAction(compare_->compareAllAction());
+    comm->addAction(compare_->verifyAction());
     comm->addSeparator();
     portMenu_ = comm->addMenu(tr("&Port"));
     connect(portMenu_, &QMenu::aboutToShow, this, [this] {

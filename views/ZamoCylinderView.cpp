@@ -171,6 +171,43 @@ void CZamoCylinderView::SwitchGrid(int id)
     SetGridLabels(id);
     activeGrid_ = id;
     SelectTab(id);
+    ApplyDifferenceMarks();
+}
+
+void CZamoCylinderView::MarkDifferences(std::shared_ptr<const CMorvexDoc> other)
+{
+    compared_ = std::move(other);
+    ApplyDifferenceMarks();
+}
+
+void CZamoCylinderView::ApplyDifferenceMarks()
+{
+    for (const grid::CCellID& cell : marked_) {
+        grid_->SetItemBkColour(cell.row, cell.col);
+        grid_->RedrawCell(cell);
+    }
+    marked_.clear();
+    const uint8_t* stored = activeGrid_ == kGridLeft    ? ReportedLeft()
+                            : activeGrid_ == kGridRight ? ReportedRight()
+                                                        : nullptr;
+    if (compared_ == nullptr || stored == nullptr || context_.doc == nullptr) {
+        return;
+    }
+    // The byte's place in the box image tells where the other document
+    // keeps it; a table outside the image (derived values) has no marks.
+    const uint8_t* image = std::as_const(*context_.doc).GetBoxData(0);
+    if (stored < image || stored + kMapSize > image + kBoxImageSize) {
+        return;
+    }
+    const uint8_t* other = compared_->GetBoxData(static_cast<BoxAddress>(stored - image));
+    for (int p = 0; p < kMapSize; ++p) {
+        const int row = rowOf(p);
+        if (other[p] != stored[p] && (!LowerHalfOnly() || row > kMapRows / 2)) {
+            marked_.push_back({row, columnOf(p)});
+            grid_->SetItemBkColour(row, columnOf(p), kDifferenceBack);
+            grid_->RedrawCell(row, columnOf(p));
+        }
+    }
 }
 
 void CZamoCylinderView::NextGrid()

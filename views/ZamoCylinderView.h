@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class QTabBar;
 
@@ -55,6 +57,10 @@ public:
     int GridNotify(int code, int row, int column) override;
     QSize GetIdealSize() const override;
 
+    void MarkDifferences(std::shared_ptr<const CMorvexDoc> other) override;
+    int MarkedDifferences() const override { return static_cast<int>(marked_.size()); }
+    static constexpr grid::ColorRef kDifferenceBack = grid::Rgb(255, 160, 64);
+
     // The default live-cell colours.
     static constexpr grid::ColorRef kLiveText = grid::Rgb(0, 0, 0);
     static constexpr grid::ColorRef kLiveBack = grid::Rgb(255, 255, 0);
@@ -102,12 +108,16 @@ protected:
     // cell.
     void LockForOnline();
     void ForgetLiveCell();
+    // Marks the shown grid's cells that differ from the compared document.
+    void ApplyDifferenceMarks();
 
     QTabBar* tabs_;
     int activeGrid_ = kGridLeft;
     uint8_t* left_ = nullptr;
     uint8_t* right_ = nullptr;
     std::array<uint8_t, kMapSize> percent_{};
+    std::shared_ptr<const CMorvexDoc> compared_;
+    std::vector<grid::CCellID> marked_;
     LiveCell live_;
     grid::CCellID previousLive_;
     bool blink_ = false;

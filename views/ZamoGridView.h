@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 class QLabel;
 
@@ -70,6 +71,12 @@ public:
     virtual void OnGridFontChanged(const QFont& font);
     // The document changed (hint 0 all, 1 headers, 2 tables).
     virtual void OnUpdate(int hint);
+
+    // A compare: the cells of the shown table whose bytes `other` holds
+    // differently are marked (null: none) until the next edit or transfer.
+    // Views without box tables mark nothing.
+    virtual void MarkDifferences(std::shared_ptr<const CMorvexDoc> /*other*/) {}
+    virtual int MarkedDifferences() const { return 0; }
 
     // Adjust Pane: asks the pane for the width this view needs.
     void AdjustPane();
