@@ -231,5 +231,25 @@ TEST_F(BoxTransfer, AVanishedBoxEndsEachTransferOnceWithTheCause)
     }
 }
 
+
+TEST_F(BoxTransfer, VerifyTellsWhetherTheBoxHoldsTheFile)
+{
+    const std::string other = path("new.M60");
+    ASSERT_EQ(cli("new " + other).status, 0);
+    {
+        SimProcess sim({"--load", kDemo});
+        ASSERT_FALSE(sim.pty().empty());
+        const CommandResult same = cli("verify --what fuel --port " + sim.pty() + " " + kDemo);
+        EXPECT_EQ(same.status, 0) << same.out;
+        EXPECT_NE(same.out.find("identical"), std::string::npos) << same.out;
+        const CommandResult differs = cli("verify --what fuel --port " + sim.pty() + " " + other);
+        EXPECT_EQ(differs.status, 1) << differs.out;
+        EXPECT_NE(differs.out.find("TAB_DDD_LINKS"), std::string::npos) << differs.out.substr(0, 2000);
+        // Only the fuel maps were read: the other tables are the file's own.
+        EXPECT_EQ(differs.out.find("TAB_DDZ_LINKS"), std::string::npos) << differs.out.substr(0, 2000);
+    }
+    EXPECT_EQ(cli("verify --port /dev/no-such-box " + std::string(kDemo)).status, 2);
+}
+
 } // namespace
 } // namespace morvex::test

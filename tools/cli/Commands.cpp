@@ -129,14 +129,9 @@ std::string dumpJson(const CMorvexDoc& doc)
 
 // ---- diff -------------------------------------------------------------
 
-struct Side {
-    std::unique_ptr<CMorvexDoc> doc;
-    morvex::CInfoRecords info; // each file's own copy: the records are shared
-};
-
 class Differ {
 public:
-    Differ(const Side& a, const Side& b, const morvex::CAppCore& core, std::ostream& out)
+    Differ(const DiffSide& a, const DiffSide& b, const morvex::CAppCore& core, std::ostream& out)
         : a_(a), b_(b), core_(core), out_(out)
     {
     }
@@ -251,8 +246,8 @@ private:
         return s;
     }
 
-    const Side& a_;
-    const Side& b_;
+    const DiffSide& a_;
+    const DiffSide& b_;
     const morvex::CAppCore& core_;
     std::ostream& out_;
     int differences_ = 0;
@@ -468,7 +463,7 @@ int resave(const Context& ctx, const std::filesystem::path& file)
 
 int diff(const Context& ctx, const std::filesystem::path& a, const std::filesystem::path& b)
 {
-    Side sides[2];
+    DiffSide sides[2];
     const std::filesystem::path* paths[2] = {&a, &b};
     for (int i = 0; i < 2; ++i) {
         sides[i].doc = ctx.open(*paths[i]);
@@ -477,7 +472,12 @@ int diff(const Context& ctx, const std::filesystem::path& a, const std::filesyst
         }
         sides[i].info = ctx.core.info();
     }
-    return Differ(sides[0], sides[1], ctx.core, ctx.out).run();
+    return listDifferences(ctx, sides[0], sides[1]);
+}
+
+int listDifferences(const Context& ctx, const DiffSide& a, const DiffSide& b)
+{
+    return Differ(a, b, ctx.core, ctx.out).run();
 }
 
 int exportCsv(const Context& ctx, const std::filesystem::path& file, const std::string& table,

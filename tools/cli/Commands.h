@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/AppCore.h"
+#include "document/InfoRecords.h"
 #include "document/MorvexDoc.h"
 
 #include <filesystem>
@@ -32,6 +33,16 @@ int newFile(const Context& ctx, const std::filesystem::path& out);
 int dump(const Context& ctx, const std::filesystem::path& file);
 int resave(const Context& ctx, const std::filesystem::path& file);
 int diff(const Context& ctx, const std::filesystem::path& a, const std::filesystem::path& b);
+
+// One side of a comparison: a parameter set with its own copy of the file
+// records (the documents share the application's).
+struct DiffSide {
+    std::unique_ptr<morvex::CMorvexDoc> doc;
+    morvex::CInfoRecords info;
+};
+// Lists every difference from `a` to `b` as diff does: exit 0 identical, 1
+// different.
+int listDifferences(const Context& ctx, const DiffSide& a, const DiffSide& b);
 int exportCsv(const Context& ctx, const std::filesystem::path& file, const std::string& table,
               const std::filesystem::path& out);
 int importCsv(const Context& ctx, const std::filesystem::path& file, const std::string& table,

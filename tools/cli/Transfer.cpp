@@ -262,6 +262,33 @@ int receive(const Context& ctx, const LinkOptions& link, const std::filesystem::
     return kExitOk;
 }
 
+int verify(const Context& ctx, const LinkOptions& link, const std::filesystem::path& file)
+{
+    DiffSide mine;
+    mine.doc = ctx.open(file);
+    if (!mine.doc) {
+        return kExitUsage;
+    }
+    mine.info = ctx.core.info();
+    // What is not read stays as the file has it.
+    DiffSide box;
+    box.doc = ctx.newDocument();
+    box.doc->TakeContentsFrom(*mine.doc);
+    box.info = mine.info;
+    Session session(ctx, link);
+    const OperationId op = link.what == "all" ? OperationId::ReceiveAll : OperationId::ReceivePane;
+    const auto plan =
+        planTableTransfer(op, viewOf(link.what).value_or(kFuelMapView), *box.doc, {}, session.buffers, 0.0);
+    if (!plan || !session.run(op, *plan)) {
+        return kExitUsage;
+    }
+    if (link.what == "all" || link.what == "index") {
+        applyReceivedNames(session.buffers.names, *box.doc);
+    }
+    box.doc->ConvertIndexTables();
+    return listDifferences(ctx, mine, box);
+}
+
 int send(const Context& ctx, const LinkOptions& link, const std::filesystem::path& file)
 {
     auto doc = ctx.open(file);

@@ -24,6 +24,10 @@ std::optional<std::string> parseLinkOptions(std::vector<std::string>& args, Link
 
 int receive(const Context& ctx, const LinkOptions& link, const std::filesystem::path& out);
 int send(const Context& ctx, const LinkOptions& link, const std::filesystem::path& file);
+// Reads the box's tables and lists where they differ from `file`: exit 0
+// when the box holds what the file holds, 1 when not, 2 when the file or
+// the box could not be read.
+int verify(const Context& ctx, const LinkOptions& link, const std::filesystem::path& file);
 int online(const Context& ctx, const LinkOptions& link);
 int info(const Context& ctx, const LinkOptions& link);
 int diag(const Context& ctx, const LinkOptions& link, int command);

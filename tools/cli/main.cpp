@@ -33,6 +33,8 @@ void printUsage(std::FILE* to)
                "box commands (over the serial line; progress on stderr):\n"
                "  receive OUT.M60                  receive tables into a new parameter set\n"
                "  send FILE.M60                    send tables of a parameter set\n"
+               "  verify FILE.M60                  compare the box's tables with a parameter set; exit 0\n"
+               "                                   equal, 1 different (listed), 2 trouble\n"
                "  online [--seconds S] [--set ADDRESS=VALUE ...]\n"
                "                                   live values as JSON lines; --set writes a box byte\n"
                "  info                             the box's info block as JSON\n"
@@ -75,7 +77,7 @@ int main(int argc, char** argv)
     }
     const std::string command = args[0];
     cli::LinkOptions link;
-    const bool boxCommand = command == "receive" || command == "send" || command == "online" || command == "info" ||
+    const bool boxCommand = command == "receive" || command == "send" || command == "verify" || command == "online" || command == "info" ||
                             command == "diag";
     if (boxCommand) {
         if (const auto error = cli::parseLinkOptions(args, link)) {
@@ -88,7 +90,7 @@ int main(int argc, char** argv)
                                                              command == "resave") && n == 1) ||
                        (command == "diff" && n == 2) || (command == "export-csv" && (n == 2 || n == 3)) ||
                        (command == "import-csv" && n == 3) ||
-                       ((command == "receive" || command == "send" || command == "diag") && n == 1) ||
+                       ((command == "receive" || command == "send" || command == "verify" || command == "diag") && n == 1) ||
                        ((command == "online" || command == "info") && n == 0);
     if (!known) {
         return usage();
@@ -127,6 +129,9 @@ int main(int argc, char** argv)
     }
     if (command == "send") {
         return cli::send(ctx, link, args[1]);
+    }
+    if (command == "verify") {
+        return cli::verify(ctx, link, args[1]);
     }
     if (command == "online") {
         return cli::online(ctx, link);
