@@ -32,6 +32,26 @@ public:
     // Wiring.
     void SetNotifyTarget(GridNotifyTarget* target) { notifyTarget_ = target; }
     GridNotifyTarget* GetNotifyTarget() const { return notifyTarget_; }
+
+    // One user action that may change cells: typing ("Typing", "Bulk
+    // Edit" for Shift+Enter), "Paste", "Cut", "Delete", "Step", or an
+    // action of the owner that writes the document itself (its own
+    // ActionScope). The observer hears the start and the end of every
+    // scope, inner ones nested inside outer ones; a change of many cells
+    // is one action.
+    using ActionObserver = std::function<void(const char* name, bool begin)>;
+    void SetActionObserver(ActionObserver observer) { actionObserver_ = std::move(observer); }
+    class ActionScope {
+    public:
+        ActionScope(const CGridCtrl& grid, const char* name);
+        ~ActionScope();
+        ActionScope(const ActionScope&) = delete;
+        ActionScope& operator=(const ActionScope&) = delete;
+
+    private:
+        const CGridCtrl& grid_;
+        const char* name_;
+    };
     void SetBeeper(Beeper beeper);
     void Beep() const;
     void SetControlId(int id) { controlId_ = id; }
@@ -229,6 +249,7 @@ private:
     void SelectAll();
 
     GridNotifyTarget* notifyTarget_ = nullptr;
+    ActionObserver actionObserver_;
     Beeper beeper_;
     int controlId_ = 0;
     CellFactory defaultFactory_;

@@ -15,6 +15,22 @@
 
 namespace morvex::grid {
 
+// ---- user actions ---------------------------------------------------------
+
+CGridCtrl::ActionScope::ActionScope(const CGridCtrl& grid, const char* name) : grid_(grid), name_(name)
+{
+    if (grid_.actionObserver_) {
+        grid_.actionObserver_(name_, true);
+    }
+}
+
+CGridCtrl::ActionScope::~ActionScope()
+{
+    if (grid_.actionObserver_) {
+        grid_.actionObserver_(name_, false);
+    }
+}
+
 // ---- changes with the owner asked ---------------------------------------
 
 bool CGridCtrl::SetItemTextNotify(int row, int col, const QString& text)
@@ -113,6 +129,8 @@ void CGridCtrl::OnEditorFinished(CInPlaceEdit* editor)
     const QString text = editor->text();
     const int key = editor->GetLastKey();
     const Qt::KeyboardModifiers modifiers = editor->GetLastModifiers();
+    const ActionScope action(*this,
+                             key == Qt::Key_Return && (modifiers & Qt::ShiftModifier) ? "Bulk Edit" : "Typing");
     editor_ = nullptr;
     editCell_ = {};
     if (CGridCellBase* edited = GetCell(cell.row, cell.col)) {
@@ -193,6 +211,7 @@ void CGridCtrl::PasteText(const QString& text)
         return;
     }
     EndEditing();
+    const ActionScope action(*this, "Paste");
     const CCellRange selection = GetSelectedCellRange();
     const CCellID start = selection.IsValid() ? selection.TopLeft() : focus_;
     if (!IsValid(start) || IsCellFixed(start.row, start.col)) {
@@ -242,6 +261,7 @@ void CGridCtrl::OnEditCut()
     if (!editable_) {
         return;
     }
+    const ActionScope action(*this, "Cut");
     OnEditCopy();
     ClearSelectedCells();
 }
@@ -265,6 +285,7 @@ void CGridCtrl::ClearSelectedCells()
         return;
     }
     EndEditing();
+    const ActionScope action(*this, "Delete");
     std::vector<CCellID> cells = GetSelectedCells();
     if (cells.empty() && IsValid(focus_)) {
         cells.push_back(focus_);

@@ -137,6 +137,7 @@ void CValueGridCtrl::StepFocusLocked(int amount)
 void CValueGridCtrl::StepCells(const std::vector<CCellID>& cells, int amount, int code, bool checkEditable)
 {
     FlagScope single(singleStep_, amount == 1 || amount == -1);
+    const ActionScope action(*this, "Step");
     for (const CCellID& cell : cells) {
         const std::optional<QString> text = SteppedText(cell.row, cell.col, amount);
         if (text) {

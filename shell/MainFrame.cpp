@@ -19,6 +19,7 @@
 #include "shell/PortController.h"
 #include "shell/RestorePoints.h"
 #include "shell/TableViews.h"
+#include "shell/UndoController.h"
 #include "shell/ZamoStatusbar.h"
 #include "views/FuelmapView.h"
 
@@ -82,6 +83,10 @@ CMainFrame::CMainFrame(CMorvexApp& app, platform::UserMessages& messages, QWidge
     setStatusBar(status_);
     frameTarget_ = std::make_unique<FrameTarget>(*comm_);
     buildViews();
+    undo_ = new UndoController(app.doc(), *comm_, this);
+    for (int pane = kFirstPane; pane <= kIndexPane; ++pane) {
+        undo_->Watch(tables_->viewOf(pane)->Grid());
+    }
     diagnostic_ = new DiagnosticPane(app_, *comm_, *panes_, this);
     buildMenus();
     buildToolBars();
@@ -170,6 +175,7 @@ void CMainFrame::connectControllers()
     });
     connect(comm_, &CommController::documentReceived, this, [this] {
         // Index tables may have come too: headers and tables.
+        undo_->Clear();
         updateViews(views::kHintAll);
         updateTitle();
     });
@@ -196,11 +202,19 @@ void CMainFrame::connectControllers()
         }
     });
     connect(files_, &FileController::fileStateChanged, this, [this] {
+        undo_->NoteFileState();
         updateTitle();
         UpdateCommandStates();
     });
     connect(files_, &FileController::documentReplaced, this, &CMainFrame::OnDocumentReplaced);
     connect(panes_, &PaneLayout::command, this, &CMainFrame::onCommand);
+    connect(undo_, &UndoController::documentRestored, this, [this](int hint, const QList<int>& panes) {
+        for (int pane : panes) {
+            tables_->viewOf(pane)->OnUpdate(hint);
+        }
+        updateTitle();
+        UpdateCommandStates();
+    });
     connect(panes_->mainSplitter(), &QSplitter::splitterMoved, this, &CMainFrame::UpdateCommandStates);
 }
 
@@ -265,6 +279,8 @@ void CMainFrame::UpdateCommandStates()
     reloadAction_->setEnabled(files_->CanReload() && !s.operationRunning);
     saveAction_->setEnabled(true);
     diagnostic_->updateCommandStates(s.activeView);
+    // Undo writes into the document: not while a transfer does.
+    undo_->SetAllowed(!s.operationRunning || s.online);
 }
 
 bool CMainFrame::RunCommand(int id)
@@ -283,6 +299,7 @@ void CMainFrame::onCommand(int id)
     if (id != cmd::kAdjustPane && !viewCommand && !commandState(id, state()).enabled) {
         return;
     }
+    const UndoController::Action action = undo_->ForCommand(id);
     switch (id) {
     case cmd::kOnline: comm_->ToggleOnline(); break;
     case cmd::kSendPane:
@@ -323,7 +340,10 @@ void CMainFrame::onCommand(int id)
     case cmd::kNextGrid:
     case cmd::kPreviousGrid:
     case cmd::kLambdaCorrection:
-    case cmd::kSetTeethAndOffset: tables_->run(id, panes_->activePane()); break;
+    case cmd::kSetTeethAndOffset:
+    case cmd::kResetAllRecords:
+    case cmd::kResetGridRecords:
+    case cmd::kResetSelectedRecords: tables_->run(id, panes_->activePane()); break;
     default:
         if (id < kFirstPane || id > kDiagnosticPane) {
             return;
@@ -364,6 +384,7 @@ void CMainFrame::ShowPane(int view)
 
 void CMainFrame::OnDocumentReplaced()
 {
+    undo_->Clear();
     updateViews(views::kHintAll);
     updateTitle();
     UpdateCommandStates();

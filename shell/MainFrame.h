@@ -42,6 +42,7 @@ class TableViews;
 class CompareController;
 class OnlineValuesPane;
 class DiagnosticPane;
+class UndoController;
 class RestorePointController;
 
 // The main window: menus, tool bar and view bar, the panes, the status
@@ -76,6 +77,7 @@ public:
     CompareController& compare() { return *compare_; }
     DiagnosticPane& diagnostic() { return *diagnostic_; }
     OnlineValuesPane& onlineValues() { return *onlineValues_; }
+    UndoController& undo() { return *undo_; }
     RestorePointController& restorePoints() { return *restorePoints_; }
     views::CFuelmapView& fuelmapView();
     // The table view of the active pane, if it has one.
@@ -154,6 +156,7 @@ private:
     CompareController* compare_ = nullptr;
     OnlineValuesPane* onlineValues_ = nullptr;
     DiagnosticPane* diagnostic_ = nullptr;
+    UndoController* undo_ = nullptr;
     RestorePointController* restorePoints_ = nullptr;
     QFont gridFont_;
     std::optional<QPoint> fontDialogPlace_;

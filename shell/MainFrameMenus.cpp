@@ -13,6 +13,7 @@
 #include "shell/PortController.h"
 #include "shell/RestorePoints.h"
 #include "shell/TableViews.h"
+#include "shell/UndoController.h"
 #include "shell/ZamoStatusbar.h"
 
 #include <QActionGroup>
@@ -73,6 +74,7 @@ void CMainFrame::buildMenus()
     addCommand(edit, cmd::kPreviousGrid, tr("Pr&evious Grid\tF9"), QKeySequence(Qt::Key_F9));
     edit->addSeparator();
     addCommand(edit, cmd::kEditInfo, tr("Edit &Info"));
+    undo_->AddMenuItems(*edit, *this);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* format = bar->addMenu(tr("F&ormat"));

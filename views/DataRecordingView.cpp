@@ -336,6 +336,7 @@ bool CDataRecordingView::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             if (CanResetSelectedCells()) {
+                const grid::CGridCtrl::ActionScope action(*grid_, "Reset Data Records");
                 ResetSelectedCells();
             }
             return true;

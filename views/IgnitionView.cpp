@@ -457,6 +457,7 @@ void CDOS_IgnitionView::SetTeethAndOffset()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         if (CanSetTeethAndOffset()) {
+            const grid::CGridCtrl::ActionScope action(*grid_, "Set Teeth and Offset");
             ApplyTeethAndOffset(dialog->Teeth(), dialog->Offset());
         }
     });
