@@ -21,12 +21,12 @@ const platform::LogCategory& log()
 
 RestorePointController::RestorePointController(CMorvexApp& app, FileController& files, CommController& comm,
                                                platform::UserMessages& messages, QWidget* window, QObject* parent)
-    : QObject(parent), app_(app), files_(files), comm_(comm), messages_(messages), window_(window),
+    : QObject(parent), app_(app), files_(files), comm_(&comm), messages_(messages), window_(window),
       store_(defaultRestoreFolder())
 {
     app_.docManager().setBeforeReplace(
         [this](RestoreReason reason, const std::filesystem::path& file) { return BeforeReplace(reason, file); });
-    comm_.setBeforeReceive([this](comm::OperationId op) {
+    comm_->setBeforeReceive([this](comm::OperationId op) {
         return BeforeReplace(op == comm::OperationId::ReceiveAll ? RestoreReason::ReceiveAll
                                                                  : RestoreReason::ReceivePane,
                              app_.docManager().PathName());
@@ -37,7 +37,9 @@ RestorePointController::~RestorePointController()
 {
     // The document manager outlives the window.
     app_.docManager().setBeforeReplace({});
-    comm_.setBeforeReceive({});
+    if (comm_) {
+        comm_->setBeforeReceive({});
+    }
 }
 
 bool RestorePointController::BeforeReplace(RestoreReason reason, const std::filesystem::path& file)

@@ -3,6 +3,7 @@
 #include "document/RestorePoints.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <filesystem>
 
@@ -45,7 +46,8 @@ public:
 private:
     CMorvexApp& app_;
     FileController& files_;
-    CommController& comm_;
+    // A sibling in the frame that may be destroyed first.
+    QPointer<CommController> comm_;
     platform::UserMessages& messages_;
     QWidget* window_;
     RestorePointStore store_;
