@@ -26,7 +26,8 @@ RestorePointController::RestorePointController(CMorvexApp& app, FileController& 
 {
     app_.docManager().setBeforeReplace(
         [this](RestoreReason reason, const std::filesystem::path& file) { return BeforeReplace(reason, file); });
-    comm_->setBeforeReceive([this](comm::OperationId op) {
+    connect(&comm, &QObject::destroyed, this, [this] { comm_ = nullptr; });
+    comm.setBeforeReceive([this](comm::OperationId op) {
         return BeforeReplace(op == comm::OperationId::ReceiveAll ? RestoreReason::ReceiveAll
                                                                  : RestoreReason::ReceivePane,
                              app_.docManager().PathName());
@@ -37,7 +38,7 @@ RestorePointController::~RestorePointController()
 {
     // The document manager outlives the window.
     app_.docManager().setBeforeReplace({});
-    if (comm_) {
+    if (comm_ != nullptr) {
         comm_->setBeforeReceive({});
     }
 }

@@ -3,7 +3,6 @@
 #include "document/RestorePoints.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <filesystem>
 
@@ -46,8 +45,8 @@ public:
 private:
     CMorvexApp& app_;
     FileController& files_;
-    // A sibling in the frame that may be destroyed first.
-    QPointer<CommController> comm_;
+    // A sibling in the frame that may be destroyed first (then null).
+    CommController* comm_;
     platform::UserMessages& messages_;
     QWidget* window_;
     RestorePointStore store_;
