@@ -93,7 +93,12 @@ void AppSettings::Write(platform::IniFile& ini) const
     ini.setInt(kMisc, "IEFontSize", ieFontSize);
     ini.setString(kMisc, "LamdaSensor", lamdaSensor);
     ini.setInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
-    ini.setInt(kMisc, "VerifyAfterSendAll", verifyAfterSendAll);
+    // Ours, not the original program's: kept out of the file while off.
+    if (verifyAfterSendAll != 0) {
+        ini.setInt(kMisc, "VerifyAfterSendAll", verifyAfterSendAll);
+    } else {
+        ini.setString(kMisc, "VerifyAfterSendAll", std::nullopt);
+    }
     // The frame's state is only written once a frame has stored one.
     if (!windowPos.empty()) {
         ini.setString(kSettings, "WindowPos", windowPos);
