@@ -188,11 +188,10 @@ void CompareController::Report(std::shared_ptr<const CMorvexDoc> other, const QS
     const QString summary =
         report_.empty() ? (box ? tr("%1 holds the same tables as the open document: box matches.").arg(against)
                                : tr("%1 holds the same tables as the open document.").arg(against))
-                        : tr("%1 differs from the open document in %2 cells of %3 tables. The differing cells of the "
-                             "shown tables are marked until the next edit or transfer.")
-                              .arg(against)
-                              .arg(cells)
-                              .arg(report_.size());
+                        : tr("%1 differs from the open document in %2 of %3. The differing cells of the shown "
+                             "tables are marked until the next edit or transfer.")
+                              .arg(against, cells == 1 ? tr("1 cell") : tr("%1 cells").arg(cells),
+                                   report_.size() == 1 ? tr("1 table") : tr("%1 tables").arg(report_.size()));
     for (const int pane : {kFirstPane, kFirstPane + 1, kFirstPane + 2, kFirstPane + 3, kIndexPane}) {
         if (views::CZamoGridView* view = tables_.viewOf(pane)) {
             view->MarkDifferences(report_.empty() ? nullptr : other);

@@ -209,6 +209,8 @@ void CMainFrame::connectControllers()
     connect(files_, &FileController::documentReplaced, this, &CMainFrame::OnDocumentReplaced);
     connect(panes_, &PaneLayout::command, this, &CMainFrame::onCommand);
     connect(undo_, &UndoController::documentRestored, this, [this](int hint, const QList<int>& panes) {
+        // An undo is an edit: compare marks would no longer be true.
+        compare_->ClearMarks();
         for (int pane : panes) {
             tables_->viewOf(pane)->OnUpdate(hint);
         }
