@@ -23,20 +23,26 @@ namespace {
 constexpr std::array<const char*, live::kZoomLevels> kFontCaptions = {
     "Smalle&st Font", "&Small Font", "&Medium Font", "L&arge Font", "&Largest Font"};
 
+// The pane's plain text where the pages cannot be shown.
+QWidget* notice(const QString& text)
+{
+    auto* label = new QLabel(text);
+    label->setObjectName(QStringLiteral("diagnosticUnavailable"));
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMargin(24);
+    return label;
+}
+
 QWidget* missingEngineNotice(const WebEngineInfo& info)
 {
-    auto* notice = new QLabel(
+    return notice(
         QObject::tr("The diagnostic pages cannot be shown: they need Qt WebEngine (version %1), and %2.\n\n"
                     "Install the packages libqt6webenginewidgets6 and libqt6webenginecore6-bin, then start the "
                     "program again. Everything else works without them.")
             .arg(QString::fromStdString(info.version),
                  info.processFound ? QObject::tr("its library could not be loaded")
                                    : QObject::tr("its helper program QtWebEngineProcess was not found")));
-    notice->setObjectName(QStringLiteral("diagnosticUnavailable"));
-    notice->setWordWrap(true);
-    notice->setAlignment(Qt::AlignCenter);
-    notice->setMargin(24);
-    return notice;
 }
 
 // The web engine draws through OpenGL and ends the whole program when
@@ -50,15 +56,10 @@ bool openGlAvailable()
 
 QWidget* noOpenGlNotice()
 {
-    auto* notice = new QLabel(
+    return notice(
         QObject::tr("The diagnostic pages cannot be shown: the web view that draws them needs OpenGL, and this "
                     "display offers none.\n\nCheck the graphics driver (Mesa's software renderer is enough), then "
                     "start the program again. Everything else works without it."));
-    notice->setObjectName(QStringLiteral("diagnosticUnavailable"));
-    notice->setWordWrap(true);
-    notice->setAlignment(Qt::AlignCenter);
-    notice->setMargin(24);
-    return notice;
 }
 
 WebEngineInfo probe()
