@@ -436,6 +436,7 @@ bool ReadDataFile(const platform::IniFile& file, CMorvexDoc& doc)
     for (const RecordSpec& r : kRecords) {
         readRecord(file, r, doc);
     }
+    doc.TargetLambda().Read(file);
     return finish(true);
 }
 
@@ -472,6 +473,10 @@ bool WriteDataFile(platform::IniFile& file, CMorvexDoc& doc, platform::OleDateTi
             doc.SetFileErrorCode(r.writeCode);
             return false;
         }
+    }
+    if (!doc.TargetLambda().Write(file)) {
+        doc.SetFileErrorCode(fileerr::TargetLambda);
+        return false;
     }
     return true;
 }

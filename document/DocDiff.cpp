@@ -132,6 +132,19 @@ void records(const CMorvexDoc& a, const CMorvexDoc& b, const Visit& visit)
     if (!std::equal(mx.begin(), mx.end(), my.begin())) {
         visit(numbers(DocDifference::Kind::Record, "MM", -1, 0.0, 0.0));
     }
+    static constexpr std::array<std::string_view, 2> kTargets{"TargetLambda left", "TargetLambda right"};
+    for (int cylinder = 0; cylinder < 2; ++cylinder) {
+        for (int k = 0; k < kCells; ++k) {
+            const int x = a.TargetLambda().Hundredths(cylinder, k);
+            const int y = b.TargetLambda().Hundredths(cylinder, k);
+            if (x != y) {
+                DocDifference d = numbers(DocDifference::Kind::Record, kTargets[static_cast<std::size_t>(cylinder)], k,
+                                          x / 100.0, y / 100.0);
+                d.floating = true;
+                visit(d);
+            }
+        }
+    }
 }
 
 } // namespace

@@ -243,6 +243,7 @@ void CMorvexDoc::DeleteContents()
     ignitionT_.fill(0);
     ignitionP_.fill(0);
     fuelConsumption_.fill(0);
+    targetLambda_.Reset();
     fileErrorCode_ = 0;
     for (auto& table : indexTexts_) {
         table.fill({});
@@ -264,6 +265,7 @@ void CMorvexDoc::TakeContentsFrom(const CMorvexDoc& other)
     dataReceived_ = other.dataReceived_;
     indexTexts_ = other.indexTexts_;
     texts_ = other.texts_;
+    targetLambda_ = other.targetLambda_;
     fileErrorCode_ = other.fileErrorCode_;
     valueLimitCounter_ = other.valueLimitCounter_;
     textCutCounter_ = other.textCutCounter_;
@@ -333,6 +335,18 @@ void CMorvexDoc::ConvertIndexTables()
             SetIndexText(info.table, i, format.format(value));
         }
     }
+}
+
+bool CMorvexDoc::SetTargetLambda(int cylinder, int cell, double lambda)
+{
+    const CTargetLambda before = targetLambda_;
+    if (!targetLambda_.Set(cylinder, cell, lambda)) {
+        return false;
+    }
+    if (!(targetLambda_ == before)) {
+        modified_ = true;
+    }
+    return true;
 }
 
 void CMorvexDoc::ComputeLambdaValues()

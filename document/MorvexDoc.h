@@ -4,6 +4,7 @@
 #include "document/BoxLayout.h"
 #include "document/InfoRecords.h"
 #include "document/Limits.h"
+#include "document/TargetLambda.h"
 
 #include <array>
 #include <cstdint>
@@ -79,6 +80,14 @@ public:
     void ComputeLambdaValues();
     void EmptyMinMaxRecords();
 
+    // The target lambda table. The mutable form is for whole-table loads
+    // (the data file); edits go through SetTargetLambda.
+    const CTargetLambda& TargetLambda() const { return targetLambda_; }
+    CTargetLambda& TargetLambda() { return targetLambda_; }
+    // One target edited: false (nothing changes) when the value is refused;
+    // a changed value marks the document modified like any edit.
+    bool SetTargetLambda(int cylinder, int cell, double lambda);
+
     uint32_t FileErrorCode() const { return fileErrorCode_; }
     void SetFileErrorCode(uint32_t code) { fileErrorCode_ = code; }
     uint32_t ValueLimitCounter() const { return valueLimitCounter_; }
@@ -114,6 +123,7 @@ private:
 
     std::array<std::array<std::string, kIndexEntries>, kIndexTableCount> indexTexts_;
     std::array<std::array<std::string, kTextEntries>, kTextTableCount> texts_;
+    CTargetLambda targetLambda_;
 
     uint32_t fileErrorCode_ = 0;
     uint32_t valueLimitCounter_ = 0;

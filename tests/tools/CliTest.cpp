@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -165,6 +166,85 @@ TEST_F(Cli, ResaveKeepsForeignSectionsAndAppliesCorrections)
     ASSERT_TRUE(ini.load(dir / "a.M60", ec));
     EXPECT_EQ(ini.getString("Workshop", "Customer"), "Meier");
     EXPECT_EQ(ini.getString("TAB_DDD_LINKS", "01").substr(0, 4), "250,");
+}
+
+// The data file's record text: per byte "A" + low nibble, "A" + high nibble.
+std::string letterPairs(const std::vector<uint8_t>& bytes)
+{
+    std::string text;
+    for (const uint8_t b : bytes) {
+        text += static_cast<char>('A' + (b & 0x0F));
+        text += static_cast<char>('A' + (b >> 4));
+    }
+    return text;
+}
+
+TEST_F(Cli, ProposeWritesTheCorrectedFileAndReportsTheCells)
+{
+    ASSERT_EQ(cli("new " + file("ride.M60")).status, 0);
+    platform::IniFile sensor;
+    std::error_code ec;
+    ASSERT_TRUE(sensor.load(std::filesystem::path(MORVEX_SOURCE_DIR) / "install/CNF/WB_linear.ldt", ec));
+    auto raw = [&](const char* lambda) { return sensor.getInt("SensorTable", lambda, -1); };
+
+    // A ride on the bottom row of the shown map (grid row 17), both maps 100:
+    // cell 0 left 10 % lean and right 5 % rich, cell 1 left lean with too few
+    // samples, cell 2 left 20 % lean.
+    platform::IniFile ini;
+    ASSERT_TRUE(ini.load(dir / "ride.M60", ec));
+    std::string hundreds = "100";
+    for (int i = 1; i < 16; ++i) {
+        hundreds += ",100";
+    }
+    ini.setString("TAB_DDD_LINKS", "16", hundreds);
+    ini.setString("TAB_DDD_RECHTS", "16", hundreds);
+    std::vector<uint8_t> lambda(1024, 0);
+    std::vector<uint8_t> count(1024, 0);
+    auto put = [&](int cylinder, int cell, int value, int twenties) {
+        const auto word = static_cast<std::size_t>(256 * cylinder + cell);
+        lambda[2 * word] = static_cast<uint8_t>(value >> 8); // big-endian words
+        lambda[2 * word + 1] = static_cast<uint8_t>(value & 0xFF);
+        count[2 * static_cast<std::size_t>(cell)] = static_cast<uint8_t>(twenties);
+        count[512 + 2 * static_cast<std::size_t>(cell) + static_cast<std::size_t>(cylinder)] = 1;
+    };
+    put(0, 0, raw("1.100"), 3);
+    put(1, 0, raw("0.950"), 3);
+    put(0, 1, raw("1.100"), 1);
+    put(0, 2, raw("1.200"), 3);
+    ini.setString("DataRecords", "Lambda", letterPairs(lambda));
+    ini.setString("DataRecords", "Count", letterPairs(count));
+    ini.setString("Workshop", "Customer", "Meier");
+    ASSERT_TRUE(ini.save(dir / "ride.M60", ec));
+
+    const Result r = cli("propose --target 1.0 --min-samples 40 --window 0.7:1.3 --limit 10 --sensor WB_linear " +
+                         file("ride.M60") + " " + file("out.M60"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("TAB_DDD_LINKS row 17 col 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(": 100 -> 110 (lambda 1.100, target 1.00, 60 samples)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("TAB_DDD_RECHTS row 17 col 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("3 cells changed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 with too few samples"), std::string::npos) << r.out;
+
+    platform::IniFile out;
+    ASSERT_TRUE(out.load(dir / "out.M60", ec));
+    EXPECT_EQ(out.getString("TAB_DDD_LINKS", "16").substr(0, 16), "110,100,110,100,");
+    EXPECT_EQ(out.getString("TAB_DDD_RECHTS", "16").substr(0, 8), "095,100,");
+    EXPECT_EQ(out.getString("Workshop", "Customer"), "Meier");
+    EXPECT_EQ(out.getString("DataRecords", "Lambda", {}, 4095), letterPairs(lambda));
+    ASSERT_TRUE(ini.load(dir / "ride.M60", ec));
+    EXPECT_EQ(ini.getString("TAB_DDD_LINKS", "16"), hundreds);
+
+    // The right map is left alone in lambda correction mode.
+    ASSERT_EQ(cli("propose --lambda-correction --sensor WB_linear " + file("ride.M60") + " " + file("lc.M60")).status, 0);
+    ASSERT_TRUE(out.load(dir / "lc.M60", ec));
+    EXPECT_EQ(out.getString("TAB_DDD_LINKS", "16").substr(0, 12), "110,110,110,");
+    EXPECT_EQ(out.getString("TAB_DDD_RECHTS", "16"), hundreds);
+
+    EXPECT_EQ(cli("propose " + file("missing.M60") + " " + file("x.M60")).status, 1);
+    EXPECT_EQ(cli("propose --window 1.3:0.7 " + file("ride.M60") + " " + file("x.M60")).status, 2);
+    EXPECT_EQ(cli("propose --sensor NoSuchProbe " + file("ride.M60") + " " + file("x.M60")).status, 2);
+    EXPECT_EQ(cli("propose " + file("ride.M60")).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.M60"));
 }
 
 TEST_F(Cli, ShippedDemoOpensCleanly)

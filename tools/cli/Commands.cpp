@@ -194,17 +194,7 @@ private:
     // A map cell is named by its rpm and throttle axis values (of file A)
     // where it lies on the shown part of the map: the bottom row is the
     // lowest revolutions point, as the editor's grids show it.
-    std::string mapCell(int row, int column) const
-    {
-        std::string where = "row " + std::to_string(row + 1) + " col " + std::to_string(column + 1);
-        if (row >= 16) {
-            where += " (" + a_.doc->IndexText(IndexTable::DZI, 31 - row) + " " +
-                     utf8(core_.labels().unit(morvex::Channel::Revolutions)) + ", " +
-                     a_.doc->IndexText(IndexTable::DKI, column) + " " +
-                     utf8(core_.labels().unit(morvex::Channel::ThrottlePosition)) + ")";
-        }
-        return where;
-    }
+    std::string mapCell(int row, int column) const { return mapCellName(*a_.doc, core_, row, column); }
 
     void table(const TableInfo& t, const morvex::DocDifference& d)
     {
@@ -365,6 +355,17 @@ bool parseNumber(const std::string& field, long max, long& value)
 }
 
 } // namespace
+
+std::string mapCellName(const CMorvexDoc& doc, const morvex::CAppCore& core, int row, int column)
+{
+    std::string where = "row " + std::to_string(row + 1) + " col " + std::to_string(column + 1);
+    if (row >= 16) {
+        where += " (" + doc.IndexText(IndexTable::DZI, 31 - row) + " " +
+                 utf8(core.labels().unit(morvex::Channel::Revolutions)) + ", " + doc.IndexText(IndexTable::DKI, column) +
+                 " " + utf8(core.labels().unit(morvex::Channel::ThrottlePosition)) + ")";
+    }
+    return where;
+}
 
 std::unique_ptr<CMorvexDoc> Context::newDocument() const
 {

@@ -29,6 +29,14 @@ void printUsage(std::FILE* to)
                "  export-csv FILE.M60 TABLE [OUT]  one table as CSV (TABLE is the section name, e.g.\n"
                "                                   TAB_DDD_LINKS, TAB_MTD, TAB_DZI, TAB_TXT_SFI1)\n"
                "  import-csv FILE.M60 TABLE IN     replace one table from CSV and save in place\n"
+               "  propose [--target L] [--min-samples N] [--window LOW:HIGH] [--limit M] [--sensor S]\n"
+               "          [--lambda-correction] FILE.M60 OUT.M60\n"
+               "                                   write FILE with its fuel maps corrected from the\n"
+               "                                   recorded lambda (value x lambda / target, at most M % per\n"
+               "                                   pass; defaults: the file's target table, 20\n"
+               "                                   samples, 0.7:1.3, 10 %) and list the changed cells.\n"
+               "                                   S: a lambda sensor table (CNF/S.ldt or a path);\n"
+               "                                   --lambda-correction: the left map only\n"
                "\n"
                "box commands (over the serial line; progress on stderr):\n"
                "  receive OUT.M60                  receive tables into a new parameter set\n"
@@ -85,11 +93,18 @@ int main(int argc, char** argv)
             return cli::kExitUsage;
         }
     }
+    cli::ProposeOptions proposeOptions;
+    if (command == "propose") {
+        if (const auto error = cli::parseProposeOptions(args, proposeOptions)) {
+            std::cerr << *error << "\n";
+            return cli::kExitUsage;
+        }
+    }
     const std::size_t n = args.size() - 1;
     const bool known = (command == "summary" && n == 0) || ((command == "new" || command == "dump" ||
                                                              command == "resave") && n == 1) ||
                        (command == "diff" && n == 2) || (command == "export-csv" && (n == 2 || n == 3)) ||
-                       (command == "import-csv" && n == 3) ||
+                       (command == "import-csv" && n == 3) || (command == "propose" && n == 2) ||
                        ((command == "receive" || command == "send" || command == "verify" || command == "diag") && n == 1) ||
                        ((command == "online" || command == "info") && n == 0);
     if (!known) {
@@ -123,6 +138,9 @@ int main(int argc, char** argv)
     }
     if (command == "import-csv") {
         return cli::importCsv(ctx, args[1], args[2], args[3]);
+    }
+    if (command == "propose") {
+        return cli::propose(ctx, proposeOptions, args[1], args[2]);
     }
     if (command == "receive") {
         return cli::receive(ctx, link, args[1]);
