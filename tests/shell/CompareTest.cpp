@@ -50,9 +50,7 @@ private slots:
         Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
         QVERIFY(e.started);
         QVERIFY(e.frame->files().OpenFile(e.folder.path() / "DATA" / "Demo.M60"));
-        QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
-        e.frame->ports().StartSimulatedBox();
-        QVERIFY(ready.wait(10000));
+        QVERIFY(e.startSimulatedBox());
         CompareController& compare = e.frame->compare();
         QSignalSpy shown(&compare, &CompareController::reportShown);
 

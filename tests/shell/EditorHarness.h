@@ -6,9 +6,13 @@
 #include "ProgramFolder.h"
 #include "shell/MainFrame.h"
 #include "shell/MorvexApp.h"
+#include "shell/PortController.h"
+#include "shell/SimulatedBox.h"
 #include "shell/ZamoStatusbar.h"
 #include "tests/document/RecordingMessages.h"
 
+#include <QSignalSpy>
+#include <QStringList>
 #include <QTest>
 #include <QUrl>
 
@@ -51,6 +55,38 @@ struct Editor {
     QString transferText() const { return frame->statusbar().paneText(morvex::shell::CZamoStatusbar::TransferText); }
     QString linkText() const { return frame->statusbar().paneText(morvex::shell::CZamoStatusbar::LinkState); }
     void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(frame.get(), k, m); }
+
+    // The built-in simulated box on the selected port; false when it did
+    // not come up.
+    bool startSimulatedBox()
+    {
+        QSignalSpy ready(&frame->ports(), &morvex::shell::PortController::simulatedBoxReady);
+        frame->ports().StartSimulatedBox();
+        return ready.wait(10000) && ready.first().first().toBool();
+    }
+    // One control command to the simulator; its answer (empty: none).
+    QString control(const QString& line)
+    {
+        morvex::shell::SimulatedBox* box = frame->ports().simulatedBox();
+        if (box == nullptr) {
+            return {};
+        }
+        QSignalSpy answered(box, &morvex::shell::SimulatedBox::controlAnswered);
+        if (!box->sendControl(line) || !answered.wait(5000)) {
+            return {};
+        }
+        return answered.first().first().toString();
+    }
+    // `count` bytes of box memory from line address `address`.
+    std::vector<int> peek(int address, int count = 1)
+    {
+        const QStringList words = control(QStringLiteral("peek %1 %2").arg(address).arg(count)).split(' ');
+        std::vector<int> bytes;
+        for (int i = 1; i < words.size() && words[0] == QStringLiteral("OK"); ++i) {
+            bytes.push_back(words[i].toInt());
+        }
+        return bytes;
+    }
 
     ScratchProgramFolder folder;
     morvex::test::RecordingMessages messages;

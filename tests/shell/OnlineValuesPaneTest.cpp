@@ -144,17 +144,8 @@ private slots:
         Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
         QVERIFY(e.started);
         QVERIFY(e.frame->files().OpenFile(e.folder.path() / "DATA" / "Demo.M60"));
-        QSignalSpy ready(&e.frame->ports(), &shell::PortController::simulatedBoxReady);
-        e.frame->ports().StartSimulatedBox();
-        QVERIFY(ready.wait(10000));
-        shell::SimulatedBox* box = e.frame->ports().simulatedBox();
-        const auto control = [box](const QString& line) -> QString {
-            QSignalSpy answered(box, &shell::SimulatedBox::controlAnswered);
-            if (!box->sendControl(line) || !answered.wait(5000)) {
-                return {};
-            }
-            return answered.first().first().toString();
-        };
+        QVERIFY(e.startSimulatedBox());
+        const auto control = [&e](const QString& line) { return e.control(line); };
         for (const char* hold :
              {"hold rpm-index 9", "hold throttle-index 6", "hold engine-temp-index 11", "hold air-temp-index 4",
               "hold air-pressure-index 7", "hold lambda-left 450", "hold lambda-right 620", "hold injection-us 3100"}) {

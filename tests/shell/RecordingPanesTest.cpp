@@ -98,18 +98,10 @@ private slots:
         QVERIFY(e.started);
         // The simulated box holds the demo set: the same ignition map number.
         QVERIFY(e.frame->files().OpenFile(e.folder.path() / "DATA" / "Demo.M60"));
-        QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
-        e.frame->ports().StartSimulatedBox();
-        QVERIFY(ready.wait(10000));
-        SimulatedBox* box = e.frame->ports().simulatedBox();
-        const auto control = [box](const QString& line) {
-            QSignalSpy answered(box, &SimulatedBox::controlAnswered);
-            return box->sendControl(line) && answered.wait(5000) &&
-                   answered.first().first().toString() == QStringLiteral("OK");
-        };
+        QVERIFY(e.startSimulatedBox());
         for (const char* hold : {"hold rpm-index 3", "hold throttle-index 2", "hold lambda-left 450",
                                  "hold lambda-right 520", "hold injection-us 2500"}) {
-            QVERIFY2(control(QString::fromLatin1(hold)), hold);
+            QCOMPARE(e.control(QString::fromLatin1(hold)), QStringLiteral("OK"));
         }
         e.key(Qt::Key_4, Qt::ControlModifier);
         QCOMPARE(e.frame->activePane(), kDataRecordPane);

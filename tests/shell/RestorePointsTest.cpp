@@ -78,9 +78,7 @@ private slots:
         CMorvexDoc edited(doc.Adapt(), doc.Limits(), editedInfo);
         edited.TakeContentsFrom(doc);
 
-        QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
-        e.frame->ports().StartSimulatedBox();
-        QVERIFY(ready.wait(10000));
+        QVERIFY(e.startSimulatedBox());
 
         // A restore folder that cannot be made: the tuner is asked, and No
         // leaves the edits where they are.

@@ -36,30 +36,7 @@ struct BoxEditor : Editor {
         if (!started) {
             return;
         }
-        QSignalSpy ready(&frame->ports(), &PortController::simulatedBoxReady);
-        frame->ports().StartSimulatedBox();
-        boxReady = ready.wait(10000) && ready.first().first().toBool();
-    }
-
-    // One control command to the simulator; its answer.
-    QString control(const QString& line)
-    {
-        SimulatedBox* box = frame->ports().simulatedBox();
-        QSignalSpy answered(box, &SimulatedBox::controlAnswered);
-        if (!box->sendControl(line) || !answered.wait(5000)) {
-            return {};
-        }
-        return answered.first().first().toString();
-    }
-    // `count` bytes of box memory from line address `address`.
-    std::vector<int> peek(int address, int count)
-    {
-        const QStringList words = control(QStringLiteral("peek %1 %2").arg(address).arg(count)).split(' ');
-        std::vector<int> bytes;
-        for (int i = 1; i < words.size(); ++i) {
-            bytes.push_back(words[i].toInt());
-        }
-        return bytes;
+        boxReady = startSimulatedBox();
     }
     bool transferDone() { return transferText().startsWith(QStringLiteral("OK (")); }
 

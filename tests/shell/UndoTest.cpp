@@ -204,17 +204,11 @@ private slots:
     {
         Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
         QVERIFY(e.started);
-        QSignalSpy ready(&e.frame->ports(), &PortController::simulatedBoxReady);
-        e.frame->ports().StartSimulatedBox();
-        QVERIFY(ready.wait(10000));
-        SimulatedBox* box = e.frame->ports().simulatedBox();
-        const auto control = [box](const QString& line) {
-            QSignalSpy answered(box, &SimulatedBox::controlAnswered);
-            return box->sendControl(line) && answered.wait(5000) ? answered.first().first().toString() : QString();
-        };
-        const auto peek = [&](int address) {
-            const QStringList words = control(QStringLiteral("peek %1").arg(address)).split(QLatin1Char(' '));
-            return words.size() == 2 && words[0] == QStringLiteral("OK") ? words[1].toInt() : -1;
+        QVERIFY(e.startSimulatedBox());
+        const auto control = [&e](const QString& line) { return e.control(line); };
+        const auto peek = [&e](int address) {
+            const std::vector<int> bytes = e.peek(address);
+            return bytes.size() == 1 ? bytes[0] : -1;
         };
         // The document and the box agree: the engine held in the bottom
         // right cell, whose left byte has line address 255, the right 511.
