@@ -64,6 +64,30 @@ void CFunctionView::SetGridLabels(int)
 
 void CFunctionView::ComputeRightPercent(int) {}
 
+std::vector<grid::CCellID> CFunctionView::DifferingCells(const CMorvexDoc& other) const
+{
+    std::vector<grid::CCellID> cells;
+    if (table_ == nullptr) {
+        return cells;
+    }
+    const uint8_t* theirs = other.GetBoxData(box::TAB_MTD);
+    for (int row = ft::kFirstShownRow; row <= ft::kLastRow; ++row) {
+        for (int column = 0; column < ft::kColumns; ++column) {
+            if (ft::isHiddenColumn(column)) {
+                continue;
+            }
+            for (const int offset : ft::cellBytes(row, column).list()) {
+                const auto at = static_cast<std::size_t>(offset);
+                if (theirs[at] != table_[at]) {
+                    cells.push_back({row, column});
+                    break;
+                }
+            }
+        }
+    }
+    return cells;
+}
+
 std::span<uint8_t, ft::kTableSize> CFunctionView::Table() const
 {
     return std::span<uint8_t, ft::kTableSize>(table_, ft::kTableSize);

@@ -35,6 +35,8 @@ public:
     // revolution limit's high byte; column 9's words are filled whole.
     bool CanFillMeanValues(bool down) const override;
     void FillMeanValues(bool down) override;
+    // Every shown point cell with a byte that `other` holds differently.
+    std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const override;
 
     // The 640 bytes the view shows; null before the first update.
     uint8_t* FunctionTable() const { return table_; }

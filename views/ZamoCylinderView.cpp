@@ -187,27 +187,36 @@ void CZamoCylinderView::ApplyDifferenceMarks()
         grid_->RedrawCell(cell);
     }
     marked_.clear();
+    if (compared_ == nullptr || context_.doc == nullptr) {
+        return;
+    }
+    marked_ = DifferingCells(*compared_);
+    for (const grid::CCellID& cell : marked_) {
+        grid_->SetItemBkColour(cell.row, cell.col, kDifferenceBack);
+        grid_->RedrawCell(cell);
+    }
+}
+
+std::vector<grid::CCellID> CZamoCylinderView::DifferingCells(const CMorvexDoc& other) const
+{
+    std::vector<grid::CCellID> cells;
     const uint8_t* stored = activeGrid_ == kGridLeft    ? ReportedLeft()
                             : activeGrid_ == kGridRight ? ReportedRight()
                                                         : nullptr;
-    if (compared_ == nullptr || stored == nullptr || context_.doc == nullptr) {
-        return;
-    }
     // The byte's place in the box image tells where the other document
     // keeps it; a table outside the image (derived values) has no marks.
     const uint8_t* image = std::as_const(*context_.doc).GetBoxData(0);
-    if (stored < image || stored + kMapSize > image + kBoxImageSize) {
-        return;
+    if (stored == nullptr || stored < image || stored + kMapSize > image + kBoxImageSize) {
+        return cells;
     }
-    const uint8_t* other = compared_->GetBoxData(static_cast<BoxAddress>(stored - image));
+    const uint8_t* theirs = other.GetBoxData(static_cast<BoxAddress>(stored - image));
     for (int p = 0; p < kMapSize; ++p) {
         const int row = rowOf(p);
-        if (other[p] != stored[p] && (!LowerHalfOnly() || row > kMapRows / 2)) {
-            marked_.push_back({row, columnOf(p)});
-            grid_->SetItemBkColour(row, columnOf(p), kDifferenceBack);
-            grid_->RedrawCell(row, columnOf(p));
+        if (theirs[p] != stored[p] && (!LowerHalfOnly() || row > kMapRows / 2)) {
+            cells.push_back({row, columnOf(p)});
         }
     }
+    return cells;
 }
 
 void CZamoCylinderView::NextGrid()

@@ -110,6 +110,9 @@ protected:
     void ForgetLiveCell();
     // Marks the shown grid's cells that differ from the compared document.
     void ApplyDifferenceMarks();
+    // The cells of the shown grid whose stored bytes `other` holds
+    // differently (the shown left or right map by default).
+    virtual std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const;
 
     QTabBar* tabs_;
     int activeGrid_ = kGridLeft;

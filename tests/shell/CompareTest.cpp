@@ -12,6 +12,8 @@
 #include "shell/TableViews.h"
 #include "views/CylinderMap.h"
 #include "views/FuelmapView.h"
+#include "views/FunctionTable.h"
+#include "views/FunctionView.h"
 
 #include <QAction>
 #include <QDialog>
@@ -117,11 +119,17 @@ private slots:
         for (int p : {300, 301, 400}) {
             steps[p] = static_cast<uint8_t>(steps[p] + 1);
         }
+        // And one point of the function pane's first curve.
+        const int point = views::functiontable::cellBytes(20, 0).offsets[0];
+        uint8_t* curves = doc.GetBoxData(box::TAB_MTD);
+        curves[point] = static_cast<uint8_t>(curves[point] + 2);
         const std::string fileVersion = e.app.core().info().file.versions[0];
         compare.setFileChooser([&](QWidget*) { return QString::fromStdString(demo.string()); });
         compare.CompareWithFile();
-        QCOMPARE(cellsOf(compare.LastReport()), 3);
-        QCOMPARE(compare.LastReport()[0].largest, 1.0);
+        QCOMPARE(cellsOf(compare.LastReport()), 4);
+        QCOMPARE(e.frame->tables().function().MarkedDifferences(), 1);
+        QCOMPARE(e.frame->tables().function().Grid().GetCell(20, 0)->GetBackClr(),
+                 views::CZamoCylinderView::kDifferenceBack);
         QCOMPARE(e.app.core().info().file.versions[0], fileVersion);
 
         QVERIFY(!compare.CompareWithFile(e.folder.path() / "missing.M60"));
