@@ -46,6 +46,16 @@ CommandUi commandState(int id, const FrameState& s)
     return ui;
 }
 
+bool isMapToolCommand(int id)
+{
+    return id >= cmd::kScaleCells && id <= cmd::kInterpolateCells;
+}
+
+bool mapToolsAllowed(const FrameState& s)
+{
+    return !s.busy && (s.online || !s.operationRunning);
+}
+
 int nextPane(int active, bool onlineOrBusy)
 {
     if ((active == kIndexPane && onlineOrBusy) || active >= kDiagnosticPane || active < kFirstPane) {

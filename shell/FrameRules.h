@@ -43,6 +43,12 @@ inline constexpr int kSetTeethAndOffset = 32910;
 inline constexpr int kResetAllRecords = 32902;
 inline constexpr int kResetGridRecords = 32903;
 inline constexpr int kResetSelectedRecords = 32904;
+// The map tools of the Edit menu.
+inline constexpr int kScaleCells = 32930;
+inline constexpr int kAddToCells = 32931;
+inline constexpr int kSetCells = 32932;
+inline constexpr int kSmoothCells = 32933;
+inline constexpr int kInterpolateCells = 32934;
 } // namespace cmd
 
 inline constexpr int kFirstPane = 501; // Fuel Map
@@ -72,6 +78,11 @@ struct CommandUi {
 // Enable and check state of a frame command (ids above and the panes
 // 501..506). Commands the frame does not own give disabled.
 CommandUi commandState(int id, const FrameState& state);
+
+// The map tools write into the document like typing: also online, never
+// while a table transfer (or another operation) writes into it.
+bool isMapToolCommand(int id);
+bool mapToolsAllowed(const FrameState& state);
 
 // F8 and F7: the Diagnostic pane is skipped while online or busy.
 int nextPane(int active, bool onlineOrBusy);

@@ -253,6 +253,11 @@ void CMainFrame::UpdateCommandStates()
         // The view's own commands.
         if (TableViews::isViewCommand(id)) {
             ui = tables_->commandState(id, s.activeView);
+            if (isMapToolCommand(id)) {
+                // Their keys work on any selection (the tool checks it when
+                // run); the open Edit menu greys what cannot run.
+                ui.enabled = mapToolsAllowed(s) && tables_->hasMapTools(s.activeView);
+            }
         } else if (id == cmd::kGridFont || id == cmd::kOnlineColors) {
             ui.enabled = true;
         } else if (id == cmd::kAdjustPane) {
@@ -347,6 +352,10 @@ void CMainFrame::onCommand(int id)
     case cmd::kResetGridRecords:
     case cmd::kResetSelectedRecords: tables_->run(id, panes_->activePane()); break;
     default:
+        if (isMapToolCommand(id) && mapToolsAllowed(state())) {
+            tables_->run(id, panes_->activePane());
+            break;
+        }
         if (id < kFirstPane || id > kDiagnosticPane) {
             return;
         }

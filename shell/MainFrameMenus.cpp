@@ -69,6 +69,14 @@ void CMainFrame::buildMenus()
     QMenu* edit = bar->addMenu(tr("&Edit"));
     addCommand(edit, cmd::kFillRight, tr("Fill In Mean Values &Right"));
     addCommand(edit, cmd::kFillDown, tr("Fill In Mean Values &Down"));
+    addCommand(edit, cmd::kScaleCells, tr("&Scale by %...\tCtrl+Shift+P"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    addCommand(edit, cmd::kAddToCells, tr("&Add Value...\tCtrl+Shift+A"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    addCommand(edit, cmd::kSetCells, tr("Se&t Value...\tCtrl+Shift+T"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    addCommand(edit, cmd::kSmoothCells, tr("S&mooth\tCtrl+Shift+M"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    addCommand(edit, cmd::kInterpolateCells, tr("I&nterpolate Selection\tCtrl+Shift+I"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     edit->addSeparator();
     addCommand(edit, cmd::kNextGrid, tr("Next &Grid\tF10"), QKeySequence(Qt::Key_F10));
     addCommand(edit, cmd::kPreviousGrid, tr("Pr&evious Grid\tF9"), QKeySequence(Qt::Key_F9));
@@ -76,6 +84,13 @@ void CMainFrame::buildMenus()
     addCommand(edit, cmd::kEditInfo, tr("Edit &Info"));
     undo_->AddMenuItems(*edit, *this);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    connect(edit, &QMenu::aboutToShow, this, [this] {
+        for (int id = cmd::kScaleCells; id <= cmd::kInterpolateCells; ++id) {
+            QAction* tool = actions_.at(id);
+            tool->setEnabled(tool->isEnabled() && tables_->commandState(id, activePane()).enabled);
+        }
+    });
+    connect(edit, &QMenu::aboutToHide, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* format = bar->addMenu(tr("F&ormat"));
     addCommand(format, cmd::kGridFont, tr("&Font..."));

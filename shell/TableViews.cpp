@@ -2,6 +2,7 @@
 
 #include "charts/ChartFactory.h"
 #include "grid/ValueGridCtrl.h"
+#include "shell/MapToolDlg.h"
 #include "shell/PaneLayout.h"
 #include "views/DataRecordingView.h"
 #include "views/FuelmapView.h"
@@ -13,6 +14,21 @@
 #include <QCursor>
 
 namespace morvex::shell {
+
+namespace {
+
+views::MapTool mapToolOf(int id)
+{
+    switch (id) {
+    case cmd::kScaleCells: return views::MapTool::Scale;
+    case cmd::kAddToCells: return views::MapTool::Add;
+    case cmd::kSetCells: return views::MapTool::Set;
+    case cmd::kSmoothCells: return views::MapTool::Smooth;
+    default: return views::MapTool::Interpolate;
+    }
+}
+
+} // namespace
 
 TableViews::TableViews(const views::ViewContext& context, PaneLayout& panes, bool animateCharts, QObject* parent)
     : QObject(parent), panes_(panes), fuelmap_(new views::CFuelmapView(context)),
@@ -122,8 +138,14 @@ bool TableViews::isViewCommand(int id)
     case cmd::kResetAllRecords:
     case cmd::kResetGridRecords:
     case cmd::kResetSelectedRecords: return true;
-    default: return false;
+    default: return isMapToolCommand(id);
     }
+}
+
+bool TableViews::hasMapTools(int pane) const
+{
+    const views::CZamoCylinderView* view = cylinderViewOf(pane);
+    return view != nullptr && view->HasMapTools();
 }
 
 CommandUi TableViews::commandState(int id, int pane) const
@@ -155,7 +177,11 @@ CommandUi TableViews::commandState(int id, int pane) const
     case cmd::kResetAllRecords: ui.enabled = records && dataRecording_->CanResetAll(); break;
     case cmd::kResetGridRecords: ui.enabled = records && dataRecording_->CanResetActiveGrid(); break;
     case cmd::kResetSelectedRecords: ui.enabled = records && dataRecording_->CanResetSelectedCells(); break;
-    default: break;
+    default:
+        if (isMapToolCommand(id)) {
+            ui.enabled = view != nullptr && view->CanApplyMapTool(mapToolOf(id));
+        }
+        break;
     }
     return ui;
 }
@@ -163,6 +189,10 @@ CommandUi TableViews::commandState(int id, int pane) const
 void TableViews::run(int id, int pane)
 {
     if (!commandState(id, pane).enabled) {
+        // A map tool's key on a selection it cannot work on.
+        if (isMapToolCommand(id) && hasMapTools(pane)) {
+            QApplication::beep();
+        }
         return;
     }
     views::CZamoCylinderView* view = cylinderViewOf(pane);
@@ -182,8 +212,46 @@ void TableViews::run(int id, int pane)
     case cmd::kResetAllRecords: dataRecording_->ResetAll(); break;
     case cmd::kResetGridRecords: dataRecording_->ResetActiveGrid(); break;
     case cmd::kResetSelectedRecords: dataRecording_->ResetSelectedCells(); break;
-    default: break;
+    default:
+        if (isMapToolCommand(id)) {
+            runMapTool(id, *view);
+        }
+        break;
     }
+}
+
+void TableViews::runMapTool(int id, views::CZamoCylinderView& view)
+{
+    const views::MapTool tool = mapToolOf(id);
+    if (tool == views::MapTool::Smooth || tool == views::MapTool::Interpolate) {
+        view.ApplyMapTool(tool, 0.0);
+        return;
+    }
+    double initial = tool == views::MapTool::Scale ? lastScale_ : lastAdd_;
+    if (tool == views::MapTool::Set) {
+        const grid::CCellID focus = view.Grid().GetFocusCell();
+        initial = focus.IsValid() ? view.Grid().GetItemText(focus.row, focus.col).toDouble() : 0.0;
+    }
+    auto* dialog = new MapToolDlg(tool, initial, &view);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    mapToolDialog_ = dialog;
+    connect(dialog, &QObject::destroyed, this, [this, dialog] {
+        if (mapToolDialog_ == dialog) {
+            mapToolDialog_ = nullptr;
+        }
+    });
+    connect(dialog, &QDialog::accepted, this, [this, dialog, tool, &view] {
+        const double amount = dialog->value();
+        if (tool == views::MapTool::Scale) {
+            lastScale_ = amount;
+        } else if (tool == views::MapTool::Add) {
+            lastAdd_ = amount;
+        }
+        // The selection may have changed under a window-modal dialog only
+        // through the box (online); the view checks again.
+        view.ApplyMapTool(tool, amount);
+    });
+    dialog->open();
 }
 
 } // namespace morvex::shell

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class QDialog;
 class QFont;
 
 namespace morvex::views {
@@ -55,8 +56,13 @@ public:
     // The commands of the active view: whether `id` is one, its state in
     // pane `pane`, and running it there.
     static bool isViewCommand(int id);
+    // Whether the view of `pane` has the map tools (Fuel Map, Ignition).
+    bool hasMapTools(int pane) const;
     CommandUi commandState(int id, int pane) const;
     void run(int id, int pane);
+    // The map tool dialogs (Scale, Add, Set) open without blocking; the
+    // one last opened, until it closes.
+    QDialog* mapToolDialog() const { return mapToolDialog_; }
 
 signals:
     // An edit changed the document.
@@ -67,6 +73,7 @@ signals:
 private:
     void place(int pane, views::CZamoGridView* view, bool animateCharts);
     views::CZamoCylinderView* cylinderViewOf(int pane) const;
+    void runMapTool(int id, views::CZamoCylinderView& view);
 
     PaneLayout& panes_;
     views::CFuelmapView* fuelmap_;
@@ -74,6 +81,10 @@ private:
     views::CDOS_IgnitionView* ignition_;
     views::CDataRecordingView* dataRecording_;
     views::CDOS_IndexView* index_;
+    QDialog* mapToolDialog_ = nullptr;
+    // What the tuner last entered for Scale and Add.
+    double lastScale_ = 0.0;
+    double lastAdd_ = 0.0;
 };
 
 } // namespace morvex::shell

@@ -21,6 +21,7 @@ public:
     void ComputeRightPercent(int count) override;
     void SetGridLabels(int id) override;
     int ApplyCellEdit(int row, int column) override;
+    bool HasMapTools() const override { return true; }
 
     bool LambdaCorrection() const;
     // Command 32916: switches the presentation to `on`.

@@ -22,6 +22,7 @@ public:
     void LoadGrid(int id) override;
     void SwitchGrid(int id) override;
     int ApplyCellEdit(int row, int column) override;
+    bool HasMapTools() const override { return true; }
     void EnableGridEditing(bool enable) override;
     void OnBoxEvent(uint32_t code, intptr_t lParam) override;
 

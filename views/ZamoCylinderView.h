@@ -3,6 +3,7 @@
 #include "grid/GridDefs.h"
 #include "platform/UserMessages.h"
 #include "views/CylinderMap.h"
+#include "views/MapTools.h"
 #include "views/ZamoGridView.h"
 
 #include <array>
@@ -53,6 +54,15 @@ public:
 
     virtual bool CanFillMeanValues(bool down) const;
     virtual void FillMeanValues(bool down);
+
+    // The Edit menu's map tools on the selected cells (online: the focus
+    // cell). Each new value is written as if typed, through
+    // ApplyCellEditAndReport, so limits, the coupled cylinder and online
+    // reports apply; one run is one grid action ("Scale", ...), one undo
+    // step. False where the view has no map tools.
+    virtual bool HasMapTools() const { return false; }
+    bool CanApplyMapTool(MapTool tool) const;
+    void ApplyMapTool(MapTool tool, double amount);
 
     int GridNotify(int code, int row, int column) override;
     QSize GetIdealSize() const override;
@@ -113,6 +123,10 @@ protected:
     // The cells of the shown grid whose stored bytes `other` holds
     // differently (the shown left or right map by default).
     virtual std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const;
+    // The value cells the map tools read: the selected ones, or every one.
+    std::vector<MapToolCell> MapToolCells(bool selectedOnly) const;
+    // Writes `value` into the cell as a typed edit would.
+    void WriteToolValue(int row, int column, int value);
 
     QTabBar* tabs_;
     int activeGrid_ = kGridLeft;

@@ -13,6 +13,7 @@
 #include "shell/FileController.h"
 #include "shell/FrameRules.h"
 #include "shell/InfoDlg.h"
+#include "shell/MapToolDlg.h"
 #include "shell/PortController.h"
 #include "shell/SimulatedBox.h"
 #include "shell/TableViews.h"
@@ -25,6 +26,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDoubleSpinBox>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -132,6 +134,20 @@ private slots:
         record(QStringLiteral("Delete"), [&] {
             fuel.SetSelectedRange(30, 1, 30, 16);
             QTest::keyClick(&fuel, Qt::Key_Delete);
+        });
+        // The map tools by their keys: a dialog that Enter accepts, or none.
+        record(QStringLiteral("Scale"), [&] {
+            fuel.SetSelectedRange(24, 1, 26, 4);
+            e.key(Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+            auto* dialog = e.frame->findChild<MapToolDlg*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            QTest::keyClicks(&dialog->field(), QStringLiteral("12"));
+            QCOMPARE(dialog->value(), 12.0);
+            QTest::keyClick(&dialog->field(), Qt::Key_Return);
+        });
+        record(QStringLiteral("Interpolate"), [&] {
+            fuel.SetSelectedRange(24, 1, 29, 16);
+            e.key(Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
         });
 
         e.key(Qt::Key_5, Qt::ControlModifier);

@@ -1,6 +1,7 @@
 #include "views/FuelmapView.h"
 #include "ViewHarness.h"
 #include "document/BoxLayout.h"
+#include "document/UndoJournal.h"
 
 #include <QTabBar>
 #include <QTest>
@@ -211,6 +212,89 @@ private slots:
         QCOMPARE(f.messages.beeps, 1);
         QCOMPARE(f.view->PercentTable()[static_cast<std::size_t>(p)], 125);
         QCOMPARE(f.right()[p], 250);
+    }
+
+    void mapToolsWriteBothCylindersAsOneUndoStepAndReportOnline()
+    {
+        Fixture f(false);
+        UndoJournal journal;
+        f.grid().SetActionObserver([&](const char* name, bool begin) {
+            if (begin) {
+                journal.Begin(*f.doc, name);
+            } else {
+                journal.End(*f.doc);
+            }
+        });
+        const auto image = [&] {
+            const auto bytes = f.doc->BoxSpan(0, kBoxImageSize);
+            return std::vector<uint8_t>(bytes.begin(), bytes.end());
+        };
+        // A 3 x 3 block at the first shown row; the right cylinder is 110 %
+        // of the left.
+        const std::vector<int> lefts = {100, 50, 140, 50, 50, 50, 60, 50, 200};
+        const auto at = [](std::size_t i) {
+            return positionOf(kRow + static_cast<int>(i) / 3, 1 + static_cast<int>(i) % 3);
+        };
+        for (std::size_t i = 0; i < lefts.size(); ++i) {
+            f.left()[at(i)] = static_cast<uint8_t>(lefts[i]);
+            f.right()[at(i)] = static_cast<uint8_t>(roundMap(lefts[i] * 1.1));
+        }
+        f.view->OnUpdate(kHintTables);
+        const std::vector<uint8_t> before = image();
+
+        f.grid().SetSelectedRange(kRow, 1, kRow + 2, 3);
+        f.view->ApplyMapTool(MapTool::Interpolate, 0);
+        const std::vector<int> left = {100, 120, 140, 80, 125, 170, 60, 130, 200};
+        const std::vector<int> right = {110, 132, 154, 88, 138, 187, 66, 143, 220};
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            QCOMPARE(int{f.left()[at(i)]}, left[i]);
+            QCOMPARE(int{f.right()[at(i)]}, right[i]);
+        }
+        // Each changed byte is reported as a typed one is: five cells, two
+        // cylinders.
+        QCOMPARE(f.frame.changes.size(), std::size_t{10});
+        QCOMPARE(f.frame.changes[1].lineAddress, positionOf(kRow, 2));
+        QCOMPARE(f.frame.changes[1].newValue, 132);
+        QCOMPARE(f.frame.changes[1].oldValue, 55);
+        QCOMPARE(journal.UndoName(), std::string("Interpolate"));
+        RestoredStep step;
+        QVERIFY(journal.Undo(*f.doc, step));
+        QVERIFY(image() == before);
+        f.view->OnUpdate(kHintTables);
+
+        // +150 %: 100 becomes 250 and the right cylinder stops at 250 (its
+        // percentage follows); 50 becomes 125 and 137.5 rounds up.
+        f.grid().SetSelectedRange(kRow, 1, kRow, 2);
+        f.view->ApplyMapTool(MapTool::Scale, 150);
+        QCOMPARE(int{f.left()[at(0)]}, 250);
+        QCOMPARE(int{f.right()[at(0)]}, 250);
+        QCOMPARE(int{f.view->PercentTable()[static_cast<std::size_t>(at(0))]}, 100);
+        QCOMPARE(int{f.left()[at(1)]}, 125);
+        QCOMPARE(int{f.right()[at(1)]}, 138);
+
+        // In lambda correction mode the right map is a map of its own.
+        f.view->SetLambdaCorrection(true);
+        f.grid().SetSelectedRange(kRow, 3, kRow, 3);
+        f.view->ApplyMapTool(MapTool::Add, 5);
+        QCOMPARE(int{f.left()[at(2)]}, 145);
+        QCOMPARE(int{f.right()[at(2)]}, 154);
+        f.view->SetLambdaCorrection(false);
+
+        // Online the tools act on the live cell and every byte goes out.
+        f.frame.changes.clear();
+        f.view->OnBoxEvent(comm::PT_ONLINE_STARTED, 0);
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 130 | (15 << 16));
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 131 | (15 << 16));
+        QCOMPARE(f.grid().GetFocusCell(), grid::CCellID(kRow, 1));
+        f.view->ApplyMapTool(MapTool::Set, 120);
+        // The capped cell above left the right cylinder at 100 %.
+        QCOMPARE(int{f.right()[at(0)]}, 120);
+        QCOMPARE(f.frame.changes.size(), std::size_t{2});
+        QCOMPARE(f.frame.changes[0].command, 140);
+        QCOMPARE(f.frame.changes[0].lineAddress, 0);
+        QCOMPARE(f.frame.changes[0].newValue, 120);
+        QCOMPARE(f.frame.changes[1].lineAddress, positionOf(kRow, 1));
+        QCOMPARE(f.frame.changes[1].newValue, 120);
     }
 
     void transferProgressFollowsTheShownHalf()
