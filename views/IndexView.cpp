@@ -153,6 +153,34 @@ QString CZamoIndexView::CellText(int row, int column) const
     return fromCp1252(context_.doc->Text(it::textTableOf(column), point));
 }
 
+std::vector<grid::CCellID> CZamoIndexView::DifferingCells(const CMorvexDoc& other) const
+{
+    std::vector<grid::CCellID> cells;
+    if (context_.doc == nullptr || table_ == nullptr) {
+        return cells;
+    }
+    const uint8_t* theirs = other.GetBoxData(box::TAB_DZI);
+    for (int row = it::kFirstPointRow; row <= it::kLastRow; ++row) {
+        for (int column = it::kRevolutionsColumn; column <= it::kLastColumn; ++column) {
+            if (!it::isPointCell(row, column) || it::isHiddenColumn(column) || it::isPlaceholderCell(row, column)) {
+                continue;
+            }
+            bool differs = false;
+            if (it::isIndexColumn(column)) {
+                const auto at = static_cast<std::size_t>(it::wordOffset(row, column));
+                differs = theirs[at] != table_[at] || theirs[at + 1] != table_[at + 1];
+            } else {
+                const TextTable table = it::textTableOf(column);
+                differs = other.Text(table, it::pointOfRow(row)) != context_.doc->Text(table, it::pointOfRow(row));
+            }
+            if (differs) {
+                cells.push_back({row, column});
+            }
+        }
+    }
+    return cells;
+}
+
 void CZamoIndexView::LoadGrid()
 {
     for (int row = it::kFirstPointRow; row <= it::kLastRow; ++row) {

@@ -54,6 +54,8 @@ protected:
     int ChartColumnOf(int column) const override;
     // What the document keeps for a point cell: index text or name.
     QString CellText(int row, int column) const;
+    // Axis words and names that `other` holds differently.
+    std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const override;
 
     uint8_t* table_ = nullptr; // TAB_DZI .. TAB_LAI in the box image
 

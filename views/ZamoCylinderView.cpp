@@ -174,29 +174,6 @@ void CZamoCylinderView::SwitchGrid(int id)
     ApplyDifferenceMarks();
 }
 
-void CZamoCylinderView::MarkDifferences(std::shared_ptr<const CMorvexDoc> other)
-{
-    compared_ = std::move(other);
-    ApplyDifferenceMarks();
-}
-
-void CZamoCylinderView::ApplyDifferenceMarks()
-{
-    for (const grid::CCellID& cell : marked_) {
-        grid_->SetItemBkColour(cell.row, cell.col);
-        grid_->RedrawCell(cell);
-    }
-    marked_.clear();
-    if (compared_ == nullptr || context_.doc == nullptr) {
-        return;
-    }
-    marked_ = DifferingCells(*compared_);
-    for (const grid::CCellID& cell : marked_) {
-        grid_->SetItemBkColour(cell.row, cell.col, kDifferenceBack);
-        grid_->RedrawCell(cell);
-    }
-}
-
 std::vector<grid::CCellID> CZamoCylinderView::DifferingCells(const CMorvexDoc& other) const
 {
     std::vector<grid::CCellID> cells;

@@ -67,10 +67,6 @@ public:
     int GridNotify(int code, int row, int column) override;
     QSize GetIdealSize() const override;
 
-    void MarkDifferences(std::shared_ptr<const CMorvexDoc> other) override;
-    int MarkedDifferences() const override { return static_cast<int>(marked_.size()); }
-    static constexpr grid::ColorRef kDifferenceBack = grid::Rgb(255, 160, 64);
-
     // The default live-cell colours.
     static constexpr grid::ColorRef kLiveText = grid::Rgb(0, 0, 0);
     static constexpr grid::ColorRef kLiveBack = grid::Rgb(255, 255, 0);
@@ -118,11 +114,8 @@ protected:
     // cell.
     void LockForOnline();
     void ForgetLiveCell();
-    // Marks the shown grid's cells that differ from the compared document.
-    void ApplyDifferenceMarks();
-    // The cells of the shown grid whose stored bytes `other` holds
-    // differently (the shown left or right map by default).
-    virtual std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const;
+    // The shown left or right map's cells.
+    std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const override;
     // The value cells the map tools read: the selected ones, or every one.
     std::vector<MapToolCell> MapToolCells(bool selectedOnly) const;
     // Writes `value` into the cell as a typed edit would.
@@ -133,8 +126,6 @@ protected:
     uint8_t* left_ = nullptr;
     uint8_t* right_ = nullptr;
     std::array<uint8_t, kMapSize> percent_{};
-    std::shared_ptr<const CMorvexDoc> compared_;
-    std::vector<grid::CCellID> marked_;
     LiveCell live_;
     grid::CCellID previousLive_;
     bool blink_ = false;

@@ -166,6 +166,29 @@ void CZamoGridView::OnGridFontChanged(const QFont& font)
     emit idealWidthChanged(AdjustedWidth());
 }
 
+void CZamoGridView::MarkDifferences(std::shared_ptr<const CMorvexDoc> other)
+{
+    compared_ = std::move(other);
+    ApplyDifferenceMarks();
+}
+
+void CZamoGridView::ApplyDifferenceMarks()
+{
+    for (const grid::CCellID& cell : marked_) {
+        grid_->SetItemBkColour(cell.row, cell.col);
+        grid_->RedrawCell(cell);
+    }
+    marked_.clear();
+    if (compared_ == nullptr || context_.doc == nullptr) {
+        return;
+    }
+    marked_ = DifferingCells(*compared_);
+    for (const grid::CCellID& cell : marked_) {
+        grid_->SetItemBkColour(cell.row, cell.col, kDifferenceBack);
+        grid_->RedrawCell(cell);
+    }
+}
+
 void CZamoGridView::OnUpdate(int)
 {
     update();

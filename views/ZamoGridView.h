@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QLabel;
 
@@ -74,9 +75,9 @@ public:
 
     // A compare: the cells of the shown table whose bytes `other` holds
     // differently are marked (null: none) until the next edit or transfer.
-    // Views without box tables mark nothing.
-    virtual void MarkDifferences(std::shared_ptr<const CMorvexDoc> /*other*/) {}
-    virtual int MarkedDifferences() const { return 0; }
+    void MarkDifferences(std::shared_ptr<const CMorvexDoc> other);
+    int MarkedDifferences() const { return static_cast<int>(marked_.size()); }
+    static constexpr grid::ColorRef kDifferenceBack = grid::Rgb(255, 160, 64);
 
     // Adjust Pane: asks the pane for the width this view needs.
     void AdjustPane();
@@ -93,6 +94,12 @@ signals:
 
 protected:
     void SetCaptions(const QString& column, const QString& row);
+    // Marks the shown grid's cells that differ from the compared document
+    // (again after the view shows another grid).
+    void ApplyDifferenceMarks();
+    // The cells of the shown grid whose stored values `other` holds
+    // differently; views without box tables have none.
+    virtual std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& /*other*/) const { return {}; }
     // "<grid>: <axis label> <axis unit>" above (throttle) and left of the
     // grid (revolutions).
     void SetAxisCaptions(const QString& gridName);
@@ -128,6 +135,8 @@ protected:
 
 private:
     platform::QueuedMessageTarget portTarget_;
+    std::shared_ptr<const CMorvexDoc> compared_;
+    std::vector<grid::CCellID> marked_;
 };
 
 } // namespace morvex::views

@@ -14,6 +14,8 @@
 #include "views/FuelmapView.h"
 #include "views/FunctionTable.h"
 #include "views/FunctionView.h"
+#include "views/IndexTable.h"
+#include "views/IndexView.h"
 
 #include <QAction>
 #include <QDialog>
@@ -141,10 +143,17 @@ private slots:
         const int point = views::functiontable::cellBytes(20, 0).offsets[0];
         uint8_t* curves = doc.GetBoxData(box::TAB_MTD);
         curves[point] = static_cast<uint8_t>(curves[point] + 2);
+        // And a function name of the Index pane.
+        namespace it = views::indextable;
+        const TextTable names = it::textTableOf(it::kFirstTextColumn);
+        doc.SetText(names, 5, doc.Text(names, 5) == "ABCD" ? "ABCE" : "ABCD");
         const std::string fileVersion = e.app.core().info().file.versions[0];
         compare.setFileChooser([&](QWidget*) { return QString::fromStdString(demo.string()); });
         compare.CompareWithFile();
-        QCOMPARE(cellsOf(compare.LastReport()), 4);
+        QCOMPARE(cellsOf(compare.LastReport()), 5);
+        QCOMPARE(e.frame->tables().index().MarkedDifferences(), 1);
+        QCOMPARE(e.frame->tables().index().Grid().GetCell(it::rowOfPoint(5), it::kFirstTextColumn)->GetBackClr(),
+                 views::CZamoGridView::kDifferenceBack);
         QCOMPARE(e.frame->tables().function().MarkedDifferences(), 1);
         QCOMPARE(e.frame->tables().function().Grid().GetCell(20, 0)->GetBackClr(),
                  views::CZamoCylinderView::kDifferenceBack);
