@@ -76,7 +76,9 @@ std::vector<grid::CCellID> CFunctionView::DifferingCells(const CMorvexDoc& other
             if (ft::isHiddenColumn(column)) {
                 continue;
             }
-            for (const int offset : ft::cellBytes(row, column).list()) {
+            // Kept: the span of list() points into it.
+            const ft::CellBytes bytes = ft::cellBytes(row, column);
+            for (const int offset : bytes.list()) {
                 const auto at = static_cast<std::size_t>(offset);
                 if (theirs[at] != table_[at]) {
                     cells.push_back({row, column});
