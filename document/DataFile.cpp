@@ -437,6 +437,7 @@ bool ReadDataFile(const platform::IniFile& file, CMorvexDoc& doc)
         readRecord(file, r, doc);
     }
     doc.TargetLambda().Read(file);
+    doc.CorrectionLocks().Read(file);
     return finish(true);
 }
 
@@ -476,6 +477,10 @@ bool WriteDataFile(platform::IniFile& file, CMorvexDoc& doc, platform::OleDateTi
     }
     if (!doc.TargetLambda().Write(file)) {
         doc.SetFileErrorCode(fileerr::TargetLambda);
+        return false;
+    }
+    if (!doc.CorrectionLocks().Write(file)) {
+        doc.SetFileErrorCode(fileerr::CorrectionLocks);
         return false;
     }
     return true;

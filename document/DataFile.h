@@ -31,6 +31,7 @@ inline constexpr uint32_t Ignition_T = 2800;
 inline constexpr uint32_t Ignition_P = 2801;
 inline constexpr uint32_t FuelConsumption = 2900;
 inline constexpr uint32_t TargetLambda = 3400;
+inline constexpr uint32_t CorrectionLocks = 3500;
 } // namespace fileerr
 
 // Map bytes above this are limited to it when a file is read.

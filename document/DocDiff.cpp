@@ -145,6 +145,17 @@ void records(const CMorvexDoc& a, const CMorvexDoc& b, const Visit& visit)
             }
         }
     }
+    static constexpr std::array<std::string_view, 2> kLocks{"CorrectionLocks left", "CorrectionLocks right"};
+    for (int cylinder = 0; cylinder < 2; ++cylinder) {
+        for (int k = 0; k < kCells; ++k) {
+            const bool x = a.CorrectionLocks().IsLocked(cylinder, k);
+            const bool y = b.CorrectionLocks().IsLocked(cylinder, k);
+            if (x != y) {
+                visit(numbers(DocDifference::Kind::Record, kLocks[static_cast<std::size_t>(cylinder)], k, x ? 1 : 0,
+                              y ? 1 : 0));
+            }
+        }
+    }
 }
 
 } // namespace

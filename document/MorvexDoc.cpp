@@ -244,6 +244,7 @@ void CMorvexDoc::DeleteContents()
     ignitionP_.fill(0);
     fuelConsumption_.fill(0);
     targetLambda_.Reset();
+    correctionLocks_.Reset();
     fileErrorCode_ = 0;
     for (auto& table : indexTexts_) {
         table.fill({});
@@ -266,6 +267,7 @@ void CMorvexDoc::TakeContentsFrom(const CMorvexDoc& other)
     indexTexts_ = other.indexTexts_;
     texts_ = other.texts_;
     targetLambda_ = other.targetLambda_;
+    correctionLocks_ = other.correctionLocks_;
     fileErrorCode_ = other.fileErrorCode_;
     valueLimitCounter_ = other.valueLimitCounter_;
     textCutCounter_ = other.textCutCounter_;
@@ -344,6 +346,18 @@ bool CMorvexDoc::SetTargetLambda(int cylinder, int cell, double lambda)
         return false;
     }
     if (!(targetLambda_ == before)) {
+        modified_ = true;
+    }
+    return true;
+}
+
+bool CMorvexDoc::SetCorrectionLocked(int cylinder, int cell, bool locked)
+{
+    const bool was = correctionLocks_.IsLocked(cylinder, cell);
+    if (!correctionLocks_.SetLocked(cylinder, cell, locked)) {
+        return false;
+    }
+    if (was != locked) {
         modified_ = true;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "document/BoxLayout.h"
 #include "document/InfoRecords.h"
 #include "document/Limits.h"
+#include "document/CorrectionLocks.h"
 #include "document/TargetLambda.h"
 
 #include <array>
@@ -87,6 +88,11 @@ public:
     // One target edited: false (nothing changes) when the value is refused;
     // a changed value marks the document modified like any edit.
     bool SetTargetLambda(int cylinder, int cell, double lambda);
+    // The cells locked against proposed fuel corrections; edits mark the
+    // document modified when they change a lock.
+    const CCorrectionLocks& CorrectionLocks() const { return correctionLocks_; }
+    CCorrectionLocks& CorrectionLocks() { return correctionLocks_; }
+    bool SetCorrectionLocked(int cylinder, int cell, bool locked);
 
     uint32_t FileErrorCode() const { return fileErrorCode_; }
     void SetFileErrorCode(uint32_t code) { fileErrorCode_ = code; }
@@ -124,6 +130,7 @@ private:
     std::array<std::array<std::string, kIndexEntries>, kIndexTableCount> indexTexts_;
     std::array<std::array<std::string, kTextEntries>, kTextTableCount> texts_;
     CTargetLambda targetLambda_;
+    CCorrectionLocks correctionLocks_;
 
     uint32_t fileErrorCode_ = 0;
     uint32_t valueLimitCounter_ = 0;

@@ -4,10 +4,12 @@
 #include "platform/NumberFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
 #include <tuple>
+#include <utility>
 #include <unistd.h>
 
 namespace morvex::shell {
@@ -25,6 +27,17 @@ constexpr std::string_view kMisc = "Misc";
 constexpr std::string_view kRecentFiles = "Recent File List";
 constexpr std::string_view kPorts = "Ports";
 constexpr std::string_view kRestorePoints = "RestorePoints";
+constexpr std::string_view kCorrection = "Correction";
+
+// The correction settings with their keys, for reading and writing alike.
+template <class Settings> // AppSettings or const AppSettings
+auto correctionKeys(Settings& s)
+{
+    return std::array{std::pair{"MinSamples", &s.correctionMinSamples},
+                      std::pair{"WindowLow", &s.correctionWindowLow},
+                      std::pair{"WindowHigh", &s.correctionWindowHigh},
+                      std::pair{"LimitPercent", &s.correctionLimitPercent}};
+}
 constexpr int kMaxRecentFiles = 16;
 constexpr std::size_t kPathSize = 4095;
 
@@ -63,6 +76,9 @@ void AppSettings::Read(const platform::IniFile& ini)
     restorePointDays = ini.getInt(kRestorePoints, "MaxAgeDays", restorePointDays);
     ports.clear();
     for (const std::string& key : ini.keyNames(kPorts)) {
+    for (const auto& [key, value] : correctionKeys(*this)) {
+        *value = ini.getInt(kCorrection, key, *value);
+    }
         if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
             const int n = platform::parseInt(key.substr(3));
             const std::string device = ini.getString(kPorts, key, {}, kPathSize);
@@ -131,6 +147,14 @@ void AppSettings::Write(platform::IniFile& ini) const
     }
     for (const auto& [n, device] : ports) {
         ini.setString(kPorts, "COM" + std::to_string(n), device);
+    const AppSettings defaults;
+    const auto defaultKeys = correctionKeys(defaults);
+    const auto keys = correctionKeys(*this);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (*keys[i].second != *defaultKeys[i].second || ini.hasKey(kCorrection, keys[i].first)) {
+            ini.setInt(kCorrection, keys[i].first, *keys[i].second);
+        }
+    }
     }
     for (int i = 1; i <= kMaxRecentFiles; ++i) {
         const auto index = static_cast<std::size_t>(i - 1);

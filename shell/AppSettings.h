@@ -57,6 +57,13 @@ struct AppSettings {
     // defaults above.
     void Read(const platform::IniFile& ini);
     // Writes them back in the order of exit (the recent-file list last).
+    // The fuel correction proposal ("Correction": "MinSamples", "WindowLow"
+    // and "WindowHigh" in hundredths of lambda, "LimitPercent"), written back
+    // only when they differ from these defaults.
+    int correctionMinSamples = 20;
+    int correctionWindowLow = 70;
+    int correctionWindowHigh = 130;
+    int correctionLimitPercent = 10;
     void Write(platform::IniFile& ini) const;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
 #include "shell/CompareController.h"
+#include "shell/CorrectionController.h"
 #include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/FontDialog.h"
@@ -21,6 +22,7 @@
 #include "shell/TableViews.h"
 #include "shell/UndoController.h"
 #include "shell/ZamoStatusbar.h"
+#include "views/DataRecordingView.h"
 #include "views/FuelmapView.h"
 
 #include <QApplication>
@@ -142,6 +144,7 @@ void CMainFrame::buildViews()
     comm_->setPaneTargets(targets);
     compare_ = new CompareController(app_, *comm_, *tables_, *panes_, messages_, this);
     updateViews(views::kHintAll);
+    correction_ = new CorrectionController(app_.settings(), tables_->fuelmap(), messages_, this);
 }
 
 void CMainFrame::updateViews(int hint)
@@ -219,6 +222,12 @@ void CMainFrame::connectControllers()
     });
     connect(panes_->mainSplitter(), &QSplitter::splitterMoved, this, &CMainFrame::UpdateCommandStates);
 }
+    connect(correction_, &CorrectionController::showPane, this, &CMainFrame::ShowPane);
+    connect(correction_, &CorrectionController::statusMessage, this,
+            [this](const QString& text) { status_->showMessage(text, 5000); });
+    connect(comm_, &CommController::stateChanged, correction_, &CorrectionController::UpdateActions);
+    connect(&tables_->fuelmap(), &views::CFuelmapView::recordsReset, this,
+            [this] { tables_->dataRecording().OnUpdate(views::kHintAll); });
 
 QAction* CMainFrame::action(int id) const
 {

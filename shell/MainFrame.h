@@ -40,6 +40,7 @@ class PaneLayout;
 class PortController;
 class TableViews;
 class CompareController;
+class CorrectionController;
 class OnlineValuesPane;
 class DiagnosticPane;
 class UndoController;
@@ -75,6 +76,7 @@ public:
     CZamoStatusbar& statusbar() { return *status_; }
     TableViews& tables() { return *tables_; }
     CompareController& compare() { return *compare_; }
+    CorrectionController& correction() { return *correction_; }
     DiagnosticPane& diagnostic() { return *diagnostic_; }
     OnlineValuesPane& onlineValues() { return *onlineValues_; }
     UndoController& undo() { return *undo_; }
@@ -154,6 +156,7 @@ private:
     std::unique_ptr<platform::MessageTarget> frameTarget_;
     TableViews* tables_ = nullptr;
     CompareController* compare_ = nullptr;
+    CorrectionController* correction_ = nullptr;
     OnlineValuesPane* onlineValues_ = nullptr;
     DiagnosticPane* diagnostic_ = nullptr;
     UndoController* undo_ = nullptr;

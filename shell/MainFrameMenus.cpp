@@ -6,6 +6,7 @@
 #include "platform/UserMessages.h"
 #include "shell/CommController.h"
 #include "shell/CompareController.h"
+#include "shell/CorrectionController.h"
 #include "shell/DiagnosticPane.h"
 #include "shell/FileController.h"
 #include "shell/MorvexApp.h"
@@ -99,6 +100,7 @@ void CMainFrame::buildMenus()
 
     QMenu* fuel = bar->addMenu(tr("F&uel Map"));
     addCommand(fuel, cmd::kLambdaCorrection, tr("&Use Right Cylinder Map for Lambda Correction"));
+    correction_->AddMenuItems(*fuel, *this);
     connect(fuel, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* ignition = bar->addMenu(tr("&Ignition"));

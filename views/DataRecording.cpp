@@ -435,6 +435,13 @@ void resetCell(CMorvexDoc& doc, int grid, int cell)
 
 // ---- Texts ------------------------------------------------------------------
 
+void resetCellRecords(CMorvexDoc& doc, int cell)
+{
+    for (int grid = kGridLeft; grid <= kGridMeasureCount; ++grid) {
+        resetCell(doc, grid, cell);
+    }
+}
+
 std::string cellText(const CMorvexDoc& doc, int grid, int cell, const LambdaDisplay& lambda)
 {
     switch (grid) {

@@ -4,14 +4,25 @@
 #include "document/Labels.h"
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
+#include "views/CorrectionBar.h"
 
 #include <QTabBar>
 
 namespace morvex::views {
 
 CFuelmapView::CFuelmapView(const ViewContext& context, QWidget* parent)
-    : CZamoCylinderView(context, GridFlavour::Value, Tabs::Shown, parent)
+    : CZamoCylinderView(context, GridFlavour::Value, Tabs::Shown, parent), bar_(new CCorrectionBar(this))
 {
+    connect(bar_, &CCorrectionBar::accepted, this, &CFuelmapView::AcceptCorrection);
+    connect(bar_, &CCorrectionBar::rejected, this, &CFuelmapView::RejectCorrection);
+    connect(bar_, &CCorrectionBar::resetRecordsClicked, this, &CFuelmapView::ResetRecordsOfAcceptedCells);
+    connect(bar_, &CCorrectionBar::closed, this, [this] {
+        bar_->hide();
+        acceptedCells_.clear();
+        LayoutChildren(width(), height());
+        grid_->setFocus();
+        emit correctionStateChanged();
+    });
     SetUpdateCommand(kUpdateCommand);
     ShowLowerHalfOnly();
     if (LambdaCorrection()) {
@@ -29,7 +40,7 @@ bool CFuelmapView::LambdaCorrection() const
 
 bool CFuelmapView::CanToggleLambdaCorrection() const
 {
-    return !grid_->IsLockedStepping();
+    return !grid_->IsLockedStepping() && !InPreview();
 }
 
 void CFuelmapView::SetLambdaCorrection(bool on)
@@ -78,11 +89,10 @@ void CFuelmapView::SetGridLabels(int id)
 
 void CFuelmapView::LoadGrid(int id)
 {
-    if (LambdaCorrection() && id == kGridPercent) {
-        CZamoCylinderView::LoadGrid(kGridRight);
-        return;
+    CZamoCylinderView::LoadGrid(LambdaCorrection() && id == kGridPercent ? kGridRight : id);
+    if (InPreview()) {
+        ColourPreview();
     }
-    CZamoCylinderView::LoadGrid(id);
 }
 
 void CFuelmapView::ComputeRightPercent(int count)
@@ -128,6 +138,15 @@ void CFuelmapView::OnUpdate(int hint)
         WriteStandardHeaders();
     }
     if ((hint == kHintAll || hint == kHintTables) && context_.doc != nullptr) {
+        // New contents (a file, a receive, an undo): a proposal or an
+        // accepted one is about the old ones.
+        if (InPreview() || bar_->isVisible()) {
+            preview_.reset();
+            acceptedCells_.clear();
+            bar_->hide();
+            ColourPreview();
+            emit correctionStateChanged();
+        }
         BindTables(context_.doc->GetBoxData(box::TAB_DDD_LINKS), context_.doc->GetBoxData(box::TAB_DDD_RECHTS));
         percent_.fill(0);
         ComputeRightPercent(kMapSize);

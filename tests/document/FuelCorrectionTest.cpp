@@ -223,5 +223,41 @@ TEST_F(Correction, DamagedTargetRowReadsAsDefaultWithoutFailingTheFile)
     EXPECT_DOUBLE_EQ(read->TargetLambda().Get(0, 16), 0.8);
 }
 
+TEST_F(Correction, LockedCellsAreKeptInTheFileAndLeftAloneByTheProposal)
+{
+    auto doc = newDoc();
+    for (int k : {0, 1}) {
+        *doc->GetBoxData(FuelMapAddress(0, k)) = 100;
+        record(*doc, 0, k, 1.10, 40.0F);
+    }
+    EXPECT_FALSE(doc->SetCorrectionLocked(2, 0, true));
+    ASSERT_TRUE(doc->SetCorrectionLocked(0, 1, true));
+    ASSERT_TRUE(doc->SetCorrectionLocked(1, 255, true));
+    EXPECT_TRUE(doc->IsModified());
+
+    const auto path = dir.path() / "locked.M60";
+    ASSERT_TRUE(SaveDataFile(*doc, path, false, kSaveTime).ok);
+    platform::IniFile saved = platform::IniFile::fromText(fileText(path));
+    EXPECT_EQ(saved.getString(kCorrectionLocksSection, "LI16"), "0100000000000000");
+    EXPECT_EQ(saved.getString(kCorrectionLocksSection, "RE01"), "0000000000000001");
+    auto read = open(path);
+    EXPECT_TRUE(read->CorrectionLocks() == doc->CorrectionLocks());
+    const CorrectionProposal p = ProposeCorrection(*read, {}, read->CorrectionLocks().cells(), sensor);
+    EXPECT_EQ(p.cells[0].outcome, CellOutcome::Changed);
+    EXPECT_EQ(p.cells[1].outcome, CellOutcome::Locked);
+    EXPECT_EQ(p.cells[1].proposed, 100);
+
+    // A damaged row reads unlocked without failing the file; lifting every
+    // lock takes the section out of the file saved in place.
+    saved.setString(kCorrectionLocksSection, "LI16", "01x");
+    ASSERT_TRUE(ReadDataFile(saved, *read));
+    EXPECT_EQ(read->FileErrorCode(), fileerr::None);
+    EXPECT_FALSE(read->CorrectionLocks().IsLocked(0, 1));
+    EXPECT_TRUE(read->CorrectionLocks().IsLocked(1, 255));
+    read->SetCorrectionLocked(1, 255, false);
+    ASSERT_TRUE(SaveDataFile(*read, path, true, kSaveTime).ok);
+    EXPECT_FALSE(platform::IniFile::fromText(fileText(path)).hasSection(kCorrectionLocksSection));
+}
+
 } // namespace
 } // namespace morvex::test

@@ -122,10 +122,10 @@ int propose(const Context& ctx, const ProposeOptions& options, const std::filesy
                 doc->TargetLambda().Set(cylinder, k, *options.target);
             }
         }
-        proposal = morvex::ProposeCorrection(*doc, options.settings, {}, convert);
+        proposal = morvex::ProposeCorrection(*doc, options.settings, doc->CorrectionLocks().cells(), convert);
         doc->TargetLambda() = own;
     } else {
-        proposal = morvex::ProposeCorrection(*doc, options.settings, {}, convert);
+        proposal = morvex::ProposeCorrection(*doc, options.settings, doc->CorrectionLocks().cells(), convert);
     }
 
     for (const morvex::CellProposal& c : proposal.cells) {
@@ -141,7 +141,8 @@ int propose(const Context& ctx, const ProposeOptions& options, const std::filesy
     ctx.out << proposal.count(Outcome::Changed) << " cells changed, " << proposal.count(Outcome::Unchanged)
             << " on target, " << proposal.count(Outcome::TooFewSamples) << " with too few samples, "
             << proposal.count(Outcome::OutsideWindow) << " outside the lambda window, "
-            << proposal.count(Outcome::NotRecorded) << " not recorded\n";
+            << proposal.count(Outcome::NotRecorded) << " not recorded, " << proposal.count(Outcome::Locked)
+            << " locked\n";
     morvex::ApplyCorrection(*doc, proposal);
 
     // FILE's sections that the writer does not produce go to OUT as well.
