@@ -75,7 +75,38 @@ void CFuelmapChart::DrawMesh(QOpenGLFunctions_2_1& gl)
         }
         gl.glEnd();
     }
+    DrawTrail(gl);
     gl.glLineWidth(1.0f);
+}
+
+void CFuelmapChart::DrawTrail(QOpenGLFunctions_2_1& gl)
+{
+    if (trail_.size() < 2) {
+        return;
+    }
+    // Just above the surface, so the mesh does not hide it; the live
+    // colour, darker towards the older end.
+    constexpr float kLift = 2.0f;
+    gl.glLineWidth(3.0f);
+    gl.glBegin(GL_LINE_STRIP);
+    for (const views::LiveTrail::Point& p : trail_) {
+        const auto shade = static_cast<float>(0.35 + 0.65 * p.weight);
+        gl.glColor3f(shade, shade, 0.0f);
+        gl.glVertex3f(ModelColumn(p.column), HeightAt(p.row, p.column) + kLift, ModelRow(p.row));
+    }
+    gl.glEnd();
+}
+
+void CFuelmapChart::ShowTrail(const std::vector<views::LiveTrail::Point>& points)
+{
+    trail_.clear();
+    for (views::LiveTrail::Point p : points) {
+        p.row -= kFirstRow;
+        if (p.row >= 0 && p.row < kRows && p.column >= 0 && p.column < kColumns) {
+            trail_.push_back(p);
+        }
+    }
+    Redraw();
 }
 
 void CFuelmapChart::SelectCell(int row, int column)

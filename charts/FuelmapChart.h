@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace morvex::charts {
 
@@ -27,6 +28,11 @@ public:
     // The view's table changed or another one is shown; drawn with the
     // next frame, once however many calls came before it.
     void Rebuild(const uint8_t* table) override;
+    // The live trail: a line over the surface through its cells (rows
+    // below the chart's first are left out).
+    void ShowTrail(const std::vector<views::LiveTrail::Point>& points) override;
+    // The trail's cells in chart rows and columns, oldest first.
+    const std::vector<views::LiveTrail::Point>& Trail() const { return trail_; }
 
     // The model height of cell (row, column); valid after a rebuild.
     float HeightAt(int row, int column) const { return heights_[static_cast<std::size_t>(row * kColumns + column)]; }
@@ -48,12 +54,14 @@ protected:
     bool HasData() const override { return hasData_; }
     void DrawSurface(QOpenGLFunctions_2_1& gl) override;
     void DrawMesh(QOpenGLFunctions_2_1& gl) override;
+    void DrawTrail(QOpenGLFunctions_2_1& gl);
     // Whether there is anything to draw; a subclass may say no although a
     // table is present (a grid that has no map).
     bool tablePresent_ = false;
 
 private:
     std::array<float, kRows * kColumns> heights_{};
+    std::vector<views::LiveTrail::Point> trail_;
     bool hasData_ = false;
     int highlightRow_ = 0;
     int highlightColumn_ = 0;

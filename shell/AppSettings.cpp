@@ -62,6 +62,8 @@ void AppSettings::Read(const platform::IniFile& ini)
     useRightCylinderForLambdaCorrection =
         ini.getInt(kMisc, "UseRightCylinderForLambdaCorrection", useRightCylinderForLambdaCorrection);
     verifyAfterSendAll = ini.getInt(kMisc, "VerifyAfterSendAll", verifyAfterSendAll);
+    liveTrail = ini.getInt(kMisc, "LiveTrail", liveTrail);
+    liveTrailPoints = ini.getInt(kMisc, "LiveTrailPoints", liveTrailPoints);
     timeout = ini.getInt(kMisc, "Timeout", timeout);
     windowPos = ini.getString(kSettings, "WindowPos", {}, kPathSize);
     toolbar = ini.getString(kSettings, "Toolbar", {}, kPathSize);
@@ -114,6 +116,12 @@ void AppSettings::Write(platform::IniFile& ini) const
         ini.setInt(kMisc, "VerifyAfterSendAll", verifyAfterSendAll);
     } else {
         ini.setString(kMisc, "VerifyAfterSendAll", std::nullopt);
+    }
+    if (liveTrail != AppSettings{}.liveTrail || ini.hasKey(kMisc, "LiveTrail")) {
+        ini.setInt(kMisc, "LiveTrail", liveTrail);
+    }
+    if (liveTrailPoints != AppSettings{}.liveTrailPoints || ini.hasKey(kMisc, "LiveTrailPoints")) {
+        ini.setInt(kMisc, "LiveTrailPoints", liveTrailPoints);
     }
     // The frame's state is only written once a frame has stored one.
     if (!windowPos.empty()) {

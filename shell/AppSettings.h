@@ -25,6 +25,11 @@ struct AppSettings {
     std::string lamdaSensor; // empty: raw analog values
     int useRightCylinderForLambdaCorrection = 1;
     int verifyAfterSendAll = 0; // compare the box with the document after Send All
+    // The live trail of the fuel map and ignition grids while online
+    // ("LiveTrail", 0 off) and how many points it keeps ("LiveTrailPoints",
+    // 0..64, 0 none); written back only when they differ from these.
+    int liveTrail = 1;
+    int liveTrailPoints = 16;
     int timeout = 250;                    // ms, the serial read time-out
     std::vector<std::string> recentFiles; // most recent first
     // Devices of the port numbers other than the built-in UARTs: section

@@ -49,6 +49,8 @@ inline constexpr int kAddToCells = 32931;
 inline constexpr int kSetCells = 32932;
 inline constexpr int kSmoothCells = 32933;
 inline constexpr int kInterpolateCells = 32934;
+// View menu: the live trail of the Fuel Map and Ignition grids (checkable).
+inline constexpr int kLiveTrail = 32949;
 } // namespace cmd
 
 inline constexpr int kFirstPane = 501; // Fuel Map

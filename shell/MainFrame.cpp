@@ -127,6 +127,7 @@ void CMainFrame::buildViews()
     context.useRightCylinderForLambdaCorrection = &app_.settings().useRightCylinderForLambdaCorrection;
 
     tables_ = new TableViews(context, *panes_, app_.settings().animateChart != 0, this);
+    tables_->setUpLiveTrail(app_.settings());
     connect(tables_, &TableViews::documentEdited, this, [this] { setWindowModified(true); });
     connect(tables_, &TableViews::staticPointChanged, this, [this](int degrees) {
         status_->setPaneText(CZamoStatusbar::IgnitionAngle, QStringLiteral("BTDC (vOT): %1\u00B0").arg(degrees));

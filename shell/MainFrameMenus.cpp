@@ -115,6 +115,7 @@ void CMainFrame::buildMenus()
     view->addSeparator();
     addCommand(view, cmd::kOnlineValues, tr("&Online Values\tCtrl+F3"), QKeySequence(Qt::CTRL | Qt::Key_F3));
     addCommand(view, cmd::kTableWindow, tr("T&able Window\tCtrl+F4"), QKeySequence(Qt::CTRL | Qt::Key_F4));
+    view->addAction(tables_->liveTrailAction());
     view->addSeparator();
     const std::array<const char*, 6> paneCaptions = {"&Fuel Map",    "F&unction", "&Ignition",
                                                      "Data &Record", "Inde&x",    "&Diagnostic"};

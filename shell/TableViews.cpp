@@ -2,6 +2,7 @@
 
 #include "charts/ChartFactory.h"
 #include "grid/ValueGridCtrl.h"
+#include "shell/AppSettings.h"
 #include "shell/MapToolDlg.h"
 #include "shell/PaneLayout.h"
 #include "views/DataRecordingView.h"
@@ -10,6 +11,7 @@
 #include "views/IgnitionView.h"
 #include "views/IndexView.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 
@@ -61,6 +63,25 @@ void TableViews::place(int pane, views::CZamoGridView* view, bool animateCharts)
     connect(view, &views::CZamoGridView::idealWidthChanged, this,
             [this, pane](int width) { panes_.setGridWidth(pane, width); });
     connect(view, &views::CZamoGridView::documentEdited, this, &TableViews::documentEdited);
+}
+
+void TableViews::setUpLiveTrail(AppSettings& settings)
+{
+    liveTrail_ = new QAction(tr("&Live Trail"), this);
+    liveTrail_->setData(cmd::kLiveTrail);
+    liveTrail_->setCheckable(true);
+    liveTrail_->setChecked(settings.liveTrail != 0);
+    liveTrail_->setStatusTip(tr("Show the cells the engine passed through lately while online"));
+    const auto apply = [this, &settings](bool on) {
+        settings.liveTrail = on ? 1 : 0;
+        for (views::CZamoCylinderView* view : {static_cast<views::CZamoCylinderView*>(fuelmap_),
+                                               static_cast<views::CZamoCylinderView*>(ignition_)}) {
+            view->SetLiveTrailLength(settings.liveTrailPoints);
+            view->ShowLiveTrail(on);
+        }
+    };
+    connect(liveTrail_, &QAction::toggled, this, apply);
+    apply(liveTrail_->isChecked());
 }
 
 views::CZamoGridView* TableViews::viewOf(int pane) const

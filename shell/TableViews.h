@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class QAction;
 class QDialog;
 class QFont;
 
@@ -22,6 +23,7 @@ class CDOS_IndexView;
 namespace morvex::shell {
 
 class PaneLayout;
+struct AppSettings;
 
 // The table views of the panes: creates them into their panes, tells them
 // of document changes and fonts, hands the ignition map number from the
@@ -64,6 +66,12 @@ public:
     // one last opened, until it closes.
     QDialog* mapToolDialog() const { return mapToolDialog_; }
 
+    // The live trail of the Fuel Map and Ignition grids as `settings` keep
+    // it (on or off, how many points); the View menu's toggle (command
+    // kLiveTrail) changes it there.
+    void setUpLiveTrail(AppSettings& settings);
+    QAction* liveTrailAction() const { return liveTrail_; }
+
 signals:
     // An edit changed the document.
     void documentEdited();
@@ -82,6 +90,7 @@ private:
     views::CDataRecordingView* dataRecording_;
     views::CDOS_IndexView* index_;
     QDialog* mapToolDialog_ = nullptr;
+    QAction* liveTrail_ = nullptr;
     // What the tuner last entered for Scale and Add.
     double lastScale_ = 0.0;
     double lastAdd_ = 0.0;

@@ -247,6 +247,7 @@ void CIgnitionView::OnBoxEvent(uint32_t code, intptr_t lParam)
     case PT_READ_DONE:
         if (code == PT_ABORTED) {
             ForgetLiveCell();
+            EndTrail();
         }
         RecomputeDegrees();
         LoadGrid(activeGrid_);

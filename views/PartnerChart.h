@@ -1,6 +1,9 @@
 #pragma once
 
+#include "views/LiveTrail.h"
+
 #include <cstdint>
+#include <vector>
 
 namespace morvex::views {
 
@@ -19,6 +22,9 @@ public:
     virtual void TransferProgress(int state, int marker) = 0;
     // Ctrl+arrow keys turn the chart.
     virtual void TurnKey(int key) = 0;
+    // The live trail in map rows and columns like SelectCell, oldest
+    // first; empty: none. Charts without a surface ignore it.
+    virtual void ShowTrail(const std::vector<LiveTrail::Point>& /*points*/) {}
 };
 
 } // namespace morvex::views

@@ -30,6 +30,7 @@ constexpr ColorRef kWhite = kText;
 CZamoCylinderView::CZamoCylinderView(const ViewContext& context, GridFlavour flavour, Tabs tabs, QWidget* parent)
     : CZamoGridView(context, flavour, parent), tabs_(tabs == Tabs::Shown ? new QTabBar(this) : nullptr)
 {
+    InitTrail();
     if (tabs_ == nullptr) {
         return;
     }
@@ -349,20 +350,25 @@ void CZamoCylinderView::ResetCellColours()
             grid_->SetItemFgColour(row, column);
         }
     }
+    // While online the trail comes back.
+    ScheduleTrailRepaint();
 }
 
 void CZamoCylinderView::ForgetLiveCell()
 {
-    if (previousLive_.IsValid()) {
-        grid_->SetItemBkColour(previousLive_.row, previousLive_.col);
-        grid_->SetItemFgColour(previousLive_.row, previousLive_.col);
-        grid_->RedrawCell(previousLive_);
-    }
+    const grid::CCellID cell = previousLive_;
     previousLive_ = {};
+    if (cell.IsValid()) {
+        // A compare mark or the trail under it shows again.
+        RestoreCellBack(cell);
+        grid_->SetItemFgColour(cell.row, cell.col);
+        grid_->RedrawCell(cell);
+    }
 }
 
 void CZamoCylinderView::SetLiveCell(int row, int column)
 {
+    VisitTrail(row, column);
     ForgetLiveCell();
     if (row < 1 || column < 1) {
         grid_->SetFocusCell(-1, -1);
@@ -411,7 +417,10 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         grid_->SetItemBkColour(row, column, back);
     };
     switch (code) {
-    case PT_ABORTED: ForgetLiveCell(); [[fallthrough]];
+    case PT_ABORTED:
+        ForgetLiveCell();
+        EndTrail();
+        [[fallthrough]];
     case PT_READ_DONE:
         ComputeRightPercent(kMapSize);
         LoadGrid(activeGrid_);
@@ -479,10 +488,12 @@ void CZamoCylinderView::OnBoxEvent(uint32_t code, intptr_t lParam)
         LockForOnline();
         live_ = {};
         previousLive_ = {};
+        StartTrail();
         SetLiveCell(-1, -1);
         break;
     case PT_ONLINE_ENDED:
         ForgetLiveCell();
+        EndTrail();
         EnableGridEditing(true);
         break;
     case PT_LIVE_FAILED:

@@ -3,6 +3,7 @@
 #include "grid/GridDefs.h"
 #include "platform/UserMessages.h"
 #include "views/CylinderMap.h"
+#include "views/LiveTrail.h"
 #include "views/MapTools.h"
 #include "views/ZamoGridView.h"
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 class QTabBar;
+class QTimer;
 
 namespace morvex::views {
 
@@ -71,6 +73,20 @@ public:
     static constexpr grid::ColorRef kLiveText = grid::Rgb(0, 0, 0);
     static constexpr grid::ColorRef kLiveBack = grid::Rgb(255, 255, 0);
 
+    // The live trail: while online, the cells the engine passed through
+    // lately (besides the live cell) take the live background, faded
+    // towards their own by age, and the chart draws the path. Painted a
+    // moment after a change, never once per live byte. Off until the owner
+    // shows it; the live cell and compare marks stay as they are.
+    void ShowLiveTrail(bool on);
+    bool LiveTrailShown() const { return trailShown_; }
+    // How many points the trail keeps (0: none).
+    void SetLiveTrailLength(int points);
+    // The trail as last painted, oldest first, in grid rows and columns.
+    const std::vector<LiveTrail::Point>& LiveTrailPoints() const { return trailPoints_; }
+    // The share of the live background a trail cell of weight 1 takes.
+    static constexpr double kTrailStrength = 0.75;
+
 protected:
     // The command byte and line address under which a changed byte of the
     // left (or right) table at map position p is written to the box.
@@ -114,6 +130,15 @@ protected:
     // cell.
     void LockForOnline();
     void ForgetLiveCell();
+    // The live cell, then the trail, then the resting background.
+    void RestoreCellBack(const grid::CCellID& cell) override;
+    // Online mode begins or ends for the trail.
+    void StartTrail();
+    void EndTrail();
+    // The live cell moved to (row, column) (-1: unknown).
+    void VisitTrail(int row, int column);
+    void ScheduleTrailRepaint();
+    void RepaintTrail();
     // The shown left or right map's cells.
     std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& other) const override;
     // The value cells the map tools read: the selected ones, or every one.
@@ -131,6 +156,14 @@ protected:
     bool blink_ = false;
 
 private:
+    void InitTrail();
+    double TrailWeightOf(const grid::CCellID& cell) const;
+
+    LiveTrail trail_;
+    std::vector<LiveTrail::Point> trailPoints_;
+    QTimer* trailTimer_ = nullptr;
+    bool trailShown_ = false;
+    bool trailOnline_ = false;
     bool lowerHalfOnly_ = false;
     uint8_t updateCommand_ = 255;
 };

@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace morvex::views {
 
 CLBToRTStatic::CLBToRTStatic(QWidget* parent) : QWidget(parent) {}
@@ -174,19 +176,27 @@ void CZamoGridView::MarkDifferences(std::shared_ptr<const CMorvexDoc> other)
 
 void CZamoGridView::ApplyDifferenceMarks()
 {
-    for (const grid::CCellID& cell : marked_) {
-        grid_->SetItemBkColour(cell.row, cell.col);
-        grid_->RedrawCell(cell);
+    std::vector<grid::CCellID> before;
+    before.swap(marked_);
+    if (compared_ != nullptr && context_.doc != nullptr) {
+        marked_ = DifferingCells(*compared_);
     }
-    marked_.clear();
-    if (compared_ == nullptr || context_.doc == nullptr) {
-        return;
+    for (const std::vector<grid::CCellID>* cells : {&before, &marked_}) {
+        for (const grid::CCellID& cell : *cells) {
+            RestoreCellBack(cell);
+            grid_->RedrawCell(cell);
+        }
     }
-    marked_ = DifferingCells(*compared_);
-    for (const grid::CCellID& cell : marked_) {
-        grid_->SetItemBkColour(cell.row, cell.col, kDifferenceBack);
-        grid_->RedrawCell(cell);
-    }
+}
+
+grid::ColorRef CZamoGridView::RestingBack(const grid::CCellID& cell) const
+{
+    return std::find(marked_.begin(), marked_.end(), cell) != marked_.end() ? kDifferenceBack : grid::kColorDefault;
+}
+
+void CZamoGridView::RestoreCellBack(const grid::CCellID& cell)
+{
+    grid_->SetItemBkColour(cell.row, cell.col, RestingBack(cell));
 }
 
 void CZamoGridView::OnUpdate(int)

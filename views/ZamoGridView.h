@@ -100,6 +100,13 @@ protected:
     // The cells of the shown grid whose stored values `other` holds
     // differently; views without box tables have none.
     virtual std::vector<grid::CCellID> DifferingCells(const CMorvexDoc& /*other*/) const { return {}; }
+    // The background a data cell rests on: the compare mark, else the
+    // grid's default (kColorDefault). A view with lasting marks of its own
+    // adds them here, so passing marks (the live trail) give them back.
+    virtual grid::ColorRef RestingBack(const grid::CCellID& cell) const;
+    // Gives the cell the background it should show now (not redrawn);
+    // views with marks of their own on top (the live cell) override it.
+    virtual void RestoreCellBack(const grid::CCellID& cell);
     // "<grid>: <axis label> <axis unit>" above (throttle) and left of the
     // grid (revolutions).
     void SetAxisCaptions(const QString& gridName);

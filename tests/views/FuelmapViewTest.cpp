@@ -195,6 +195,41 @@ private slots:
         QVERIFY(f.view->CanToggleLambdaCorrection());
     }
 
+    void trailAndLiveCellGiveCompareMarksBack()
+    {
+        Fixture f(false);
+        f.view->ShowLiveTrail(true);
+        // The compared document differs in the two bottom right cells.
+        auto other =
+            std::make_shared<CMorvexDoc>(f.core.adapt(), f.core.limits(), f.core.info(), f.core.paths().premapFile());
+        other->OnNewDocument();
+        other->GetBoxData(box::TAB_DDD_LINKS)[positionOf(32, 16)] = 9;
+        f.view->MarkDifferences(other);
+        const auto back = [&](int row, int column) { return f.grid().GetCell(row, column)->GetBackClr(); };
+        QCOMPARE(back(32, 16), CZamoGridView::kDifferenceBack);
+
+        f.view->OnBoxEvent(comm::PT_ONLINE_STARTED, 0);
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 130 | (0 << 16));
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 131 | (0 << 16));
+        QCOMPARE(back(32, 16), CZamoCylinderView::kLiveBack);
+        // On to (32, 15): the trail over the mark is blended from the mark,
+        // not from white (whose blue would stay above the mark's 64).
+        f.view->OnBoxEvent(comm::PT_LIVE_VALUE, 131 | (1 << 16));
+        QTRY_COMPARE(f.view->LiveTrailPoints().size(), std::size_t{2});
+        const grid::ColorRef trail = back(32, 16);
+        QVERIFY(trail != CZamoGridView::kDifferenceBack && trail != CZamoCylinderView::kLiveBack);
+        QVERIFY(((trail >> 16) & 0xFFu) < 64 && ((trail >> 8) & 0xFFu) > 160);
+        // A compare while online marks the live cell too, but it stays live.
+        other->GetBoxData(box::TAB_DDD_LINKS)[positionOf(32, 15)] = 9;
+        f.view->MarkDifferences(other);
+        QCOMPARE(back(32, 15), CZamoCylinderView::kLiveBack);
+
+        f.view->OnBoxEvent(comm::PT_ONLINE_ENDED, 0);
+        QCOMPARE(back(32, 16), CZamoGridView::kDifferenceBack);
+        QCOMPARE(back(32, 15), CZamoGridView::kDifferenceBack);
+        QCOMPARE(back(32, 14), grid::kColorDefault);
+    }
+
     void limitHitOnlineBeepsWithoutAModalBox()
     {
         Fixture f(false);
