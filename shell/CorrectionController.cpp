@@ -69,6 +69,18 @@ void CorrectionController::Store(const CorrectionSettings& s)
     settings_.correctionLimitPercent = static_cast<int>(std::lround(s.limitPercent));
 }
 
+bool CorrectionController::SensorChosen()
+{
+    if (view_.LambdaSensorChosen()) {
+        return true;
+    }
+    messages_.show({tr("Choose the lambda sensor first (Data Record, Lambda Sensor): raw analog values are "
+                       "no lambda, so no correction can be proposed from them.")
+                        .toStdString(),
+                    platform::UserMessage::Icon::Information});
+    return false;
+}
+
 CorrectionDlg* CorrectionController::Dialog() const
 {
     return dialog_;
@@ -76,7 +88,7 @@ CorrectionDlg* CorrectionController::Dialog() const
 
 void CorrectionController::Propose()
 {
-    if (!view_.CanPreviewCorrection() || dialog_ != nullptr) {
+    if (!view_.CanPreviewCorrection() || dialog_ != nullptr || !SensorChosen()) {
         return;
     }
     auto* dialog = new CorrectionDlg(StoredSettings(), frame_);
@@ -95,11 +107,7 @@ bool CorrectionController::Propose(const CorrectionSettings& settings)
     if (!view_.CanPreviewCorrection()) {
         return false;
     }
-    if (!view_.LambdaSensorChosen()) {
-        messages_.show({tr("Choose the lambda sensor first (Data Record, Lambda Sensor): raw analog values are "
-                           "no lambda, so no correction can be proposed from them.")
-                            .toStdString(),
-                        platform::UserMessage::Icon::Information});
+    if (!SensorChosen()) {
         return false;
     }
     last_ = settings;
@@ -123,8 +131,9 @@ void CorrectionController::ToggleLocks()
     if (changed == 0) {
         return;
     }
-    emit statusMessage(changed > 0 ? tr("%n cell(s) locked against correction", nullptr, changed)
-                                   : tr("%n cell(s) unlocked", nullptr, -changed));
+    const int n = changed > 0 ? changed : -changed;
+    const QString cells = n == 1 ? tr("1 cell") : tr("%1 cells").arg(n);
+    emit statusMessage(changed > 0 ? tr("%1 locked against correction").arg(cells) : tr("%1 unlocked").arg(cells));
     if (view_.InPreview()) {
         // The proposal shown follows the locks at once.
         Propose(last_);

@@ -57,6 +57,8 @@ signals:
 
 private:
     void Store(const CorrectionSettings& s);
+    // False, with the message why, while raw analog values are chosen.
+    bool SensorChosen();
 
     AppSettings& settings_;
     views::CFuelmapView& view_;

@@ -18,6 +18,9 @@ CCorrectionBar::CCorrectionBar(QWidget* parent)
     layout->addWidget(text_, 1);
     layout->addWidget(first_);
     layout->addWidget(second_);
+    // Outside a dialog a button takes Enter only when told to.
+    first_->setAutoDefault(true);
+    second_->setAutoDefault(true);
     connect(first_, &QPushButton::clicked, this, &CCorrectionBar::First);
     connect(second_, &QPushButton::clicked, this, &CCorrectionBar::Second);
     hide();

@@ -10,6 +10,7 @@
 #include "views/DataRecording.h"
 
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -87,8 +88,19 @@ void CFuelmapView::PreviewCorrection(CorrectionProposal proposal)
     LoadGrid(activeGrid_);
     bar_->ShowPreview(Summary(*preview_));
     LayoutChildren(width(), height());
-    bar_->firstButton()->setFocus();
+    FocusBar();
     emit correctionStateChanged();
+}
+
+void CFuelmapView::FocusBar()
+{
+    // After the event that opened the bar: closing the settings dialog
+    // hands the keyboard back to the window first.
+    QTimer::singleShot(0, bar_, [this] {
+        if (bar_->isVisible()) {
+            bar_->firstButton()->setFocus(Qt::OtherFocusReason);
+        }
+    });
 }
 
 void CFuelmapView::EndPreview()
@@ -154,9 +166,10 @@ int CFuelmapView::AcceptCorrection()
     if (changed != 0) {
         emit documentEdited();
     }
-    bar_->ShowAccepted(tr("Accepted: %n cell(s) changed.", nullptr, changed), !acceptedCells_.empty());
+    bar_->ShowAccepted(changed == 1 ? tr("Accepted: 1 cell changed.") : tr("Accepted: %1 cells changed.").arg(changed),
+                       !acceptedCells_.empty());
     LayoutChildren(width(), height());
-    bar_->firstButton()->setFocus();
+    FocusBar();
     emit correctionStateChanged();
     return changed;
 }
@@ -225,7 +238,7 @@ void CFuelmapView::ColourPreview()
             grid::ColorRef text = grid::kColorDefault;
             grid::ColorRef back = grid::kColorDefault;
             if (!PreviewColours({row, column}, text, back)) {
-                grid_->SetItemBkColour(row, column);
+                RestoreCellBack({row, column});
                 grid_->SetItemFgColour(row, column);
                 continue;
             }
@@ -233,10 +246,18 @@ void CFuelmapView::ColourPreview()
             grid_->SetItemBkColour(row, column, back);
         }
     }
-    if (!preview_) {
-        ApplyDifferenceMarks();
-    }
     grid_->viewport()->update();
+}
+
+void CFuelmapView::RestoreCellBack(const grid::CCellID& cell)
+{
+    grid::ColorRef text = grid::kColorDefault;
+    grid::ColorRef back = grid::kColorDefault;
+    if (PreviewColours(cell, text, back)) {
+        grid_->SetItemBkColour(cell.row, cell.col, back);
+        return;
+    }
+    CZamoCylinderView::RestoreCellBack(cell);
 }
 
 QString CFuelmapView::Summary(const CorrectionProposal& p) const

@@ -90,11 +90,13 @@ protected:
     uint16_t LineAddress(bool leftTable, int position) const override;
     int PositionOfStep(int step) const override;
     void LayoutChildren(int width, int height) override;
+    void RestoreCellBack(const grid::CCellID& cell) override;
 
 private:
     // Back to the document's tables and colours; the bar stays for Accepted.
     void EndPreview();
     void ColourPreview();
+    void FocusBar();
     // The preview colours of a cell of the shown grid; false: none.
     bool PreviewColours(const grid::CCellID& cell, grid::ColorRef& text, grid::ColorRef& back) const;
     // The cylinder (0 left, 1 right) whose map grid `id` shows.
