@@ -76,11 +76,11 @@ void AppSettings::Read(const platform::IniFile& ini)
     customColors = ini.getString("Colors", "Cust", {}, kPathSize);
     restorePointCount = ini.getInt(kRestorePoints, "MaxCount", restorePointCount);
     restorePointDays = ini.getInt(kRestorePoints, "MaxAgeDays", restorePointDays);
-    ports.clear();
-    for (const std::string& key : ini.keyNames(kPorts)) {
     for (const auto& [key, value] : correctionKeys(*this)) {
         *value = ini.getInt(kCorrection, key, *value);
     }
+    ports.clear();
+    for (const std::string& key : ini.keyNames(kPorts)) {
         if (key.size() > 3 && (key.compare(0, 3, "COM") == 0 || key.compare(0, 3, "com") == 0)) {
             const int n = platform::parseInt(key.substr(3));
             const std::string device = ini.getString(kPorts, key, {}, kPathSize);
@@ -147,14 +147,6 @@ void AppSettings::Write(platform::IniFile& ini) const
     if (restorePointDays != AppSettings{}.restorePointDays || ini.hasKey(kRestorePoints, "MaxAgeDays")) {
         ini.setInt(kRestorePoints, "MaxAgeDays", restorePointDays);
     }
-    for (const std::string& key : ini.keyNames(kPorts)) {
-        const int n = key.size() > 3 ? platform::parseInt(key.substr(3)) : 0;
-        if (!ports.contains(n)) {
-            ini.setString(kPorts, key, std::nullopt);
-        }
-    }
-    for (const auto& [n, device] : ports) {
-        ini.setString(kPorts, "COM" + std::to_string(n), device);
     const AppSettings defaults;
     const auto defaultKeys = correctionKeys(defaults);
     const auto keys = correctionKeys(*this);
@@ -163,6 +155,14 @@ void AppSettings::Write(platform::IniFile& ini) const
             ini.setInt(kCorrection, keys[i].first, *keys[i].second);
         }
     }
+    for (const std::string& key : ini.keyNames(kPorts)) {
+        const int n = key.size() > 3 ? platform::parseInt(key.substr(3)) : 0;
+        if (!ports.contains(n)) {
+            ini.setString(kPorts, key, std::nullopt);
+        }
+    }
+    for (const auto& [n, device] : ports) {
+        ini.setString(kPorts, "COM" + std::to_string(n), device);
     }
     for (int i = 1; i <= kMaxRecentFiles; ++i) {
         const auto index = static_cast<std::size_t>(i - 1);

@@ -57,11 +57,6 @@ struct AppSettings {
     // when they differ from these defaults.
     int restorePointCount = 200;
     int restorePointDays = 90;
-
-    // Reads every setting in the order of start-up; missing keys keep the
-    // defaults above.
-    void Read(const platform::IniFile& ini);
-    // Writes them back in the order of exit (the recent-file list last).
     // The fuel correction proposal ("Correction": "MinSamples", "WindowLow"
     // and "WindowHigh" in hundredths of lambda, "LimitPercent"), written back
     // only when they differ from these defaults.
@@ -69,6 +64,11 @@ struct AppSettings {
     int correctionWindowLow = 70;
     int correctionWindowHigh = 130;
     int correctionLimitPercent = 10;
+
+    // Reads every setting in the order of start-up; missing keys keep the
+    // defaults above.
+    void Read(const platform::IniFile& ini);
+    // Writes them back in the order of exit (the recent-file list last).
     void Write(platform::IniFile& ini) const;
 };
 

@@ -144,8 +144,8 @@ void CMainFrame::buildViews()
     targets.onlineValues = &onlineValues_->portTarget();
     comm_->setPaneTargets(targets);
     compare_ = new CompareController(app_, *comm_, *tables_, *panes_, messages_, this);
-    updateViews(views::kHintAll);
     correction_ = new CorrectionController(app_.settings(), tables_->fuelmap(), messages_, this);
+    updateViews(views::kHintAll);
 }
 
 void CMainFrame::updateViews(int hint)
@@ -222,13 +222,13 @@ void CMainFrame::connectControllers()
         UpdateCommandStates();
     });
     connect(panes_->mainSplitter(), &QSplitter::splitterMoved, this, &CMainFrame::UpdateCommandStates);
-}
     connect(correction_, &CorrectionController::showPane, this, &CMainFrame::ShowPane);
     connect(correction_, &CorrectionController::statusMessage, this,
             [this](const QString& text) { status_->showMessage(text, 5000); });
     connect(comm_, &CommController::stateChanged, correction_, &CorrectionController::UpdateActions);
     connect(&tables_->fuelmap(), &views::CFuelmapView::recordsReset, this,
             [this] { tables_->dataRecording().OnUpdate(views::kHintAll); });
+}
 
 QAction* CMainFrame::action(int id) const
 {

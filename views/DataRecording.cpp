@@ -433,14 +433,14 @@ void resetCell(CMorvexDoc& doc, int grid, int cell)
     }
 }
 
-// ---- Texts ------------------------------------------------------------------
-
 void resetCellRecords(CMorvexDoc& doc, int cell)
 {
     for (int grid = kGridLeft; grid <= kGridMeasureCount; ++grid) {
         resetCell(doc, grid, cell);
     }
 }
+
+// ---- Texts ------------------------------------------------------------------
 
 std::string cellText(const CMorvexDoc& doc, int grid, int cell, const LambdaDisplay& lambda)
 {

@@ -191,10 +191,10 @@ inline constexpr double kPercentLimit = 300.0;
 void resetAll(CMorvexDoc& doc);
 void resetGrid(CMorvexDoc& doc, int grid);
 void resetCell(CMorvexDoc& doc, int grid, int cell);
-
 // Everything recorded for cell `cell` (both lambdas, the injection data,
 // the ratio and the count), as if the engine had never run there.
 void resetCellRecords(CMorvexDoc& doc, int cell);
+
 // How lambda is shown: the selected sensor's conversion of the box value
 // and the lambda display format.
 struct LambdaDisplay {
