@@ -107,7 +107,10 @@ CellLimits cellLimits(int row, int column);
 struct CellBytes {
     int count = 0;
     std::array<int, 2> offsets{};
-    std::span<const int> list() const { return {offsets.data(), static_cast<std::size_t>(count)}; }
+    // Only of a named object: a span into a temporary's array would dangle
+    // (for (int o : cellBytes(r, c).list()) does not compile).
+    std::span<const int> list() const& { return {offsets.data(), static_cast<std::size_t>(count)}; }
+    std::span<const int> list() const&& = delete;
 };
 CellBytes cellBytes(int row, int column);
 
