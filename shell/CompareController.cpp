@@ -192,11 +192,7 @@ void CompareController::Report(std::shared_ptr<const CMorvexDoc> other, const QS
                              "tables are marked until the next edit or transfer.")
                               .arg(against, cells == 1 ? tr("1 cell") : tr("%1 cells").arg(cells),
                                    report_.size() == 1 ? tr("1 table") : tr("%1 tables").arg(report_.size()));
-    for (const int pane : {kFirstPane, kFirstPane + 1, kFirstPane + 2, kFirstPane + 3, kIndexPane}) {
-        if (views::CZamoGridView* view = tables_.viewOf(pane)) {
-            view->MarkDifferences(report_.empty() ? nullptr : other);
-        }
-    }
+    MarkPanes(report_.empty() ? nullptr : std::move(other));
     marked_ = !report_.empty();
     if (dialog_ != nullptr) {
         dialog_->close();
@@ -213,9 +209,15 @@ void CompareController::ClearMarks()
         return;
     }
     marked_ = false;
+    MarkPanes(nullptr);
+}
+
+void CompareController::MarkPanes(const std::shared_ptr<const CMorvexDoc>& other)
+{
+    // Every table pane (a view without box tables marks nothing).
     for (const int pane : {kFirstPane, kFirstPane + 1, kFirstPane + 2, kFirstPane + 3, kIndexPane}) {
         if (views::CZamoGridView* view = tables_.viewOf(pane)) {
-            view->MarkDifferences(nullptr);
+            view->MarkDifferences(other);
         }
     }
 }

@@ -65,6 +65,8 @@ private:
     void Received(std::shared_ptr<const CMorvexDoc> box, bool complete);
     void Report(std::shared_ptr<const CMorvexDoc> other, const QString& title, const QString& against, bool box);
     void UpdateActions();
+    // The differing cells marked in every table pane (null: none).
+    void MarkPanes(const std::shared_ptr<const CMorvexDoc>& other);
 
     CMorvexApp& app_;
     CommController& comm_;
