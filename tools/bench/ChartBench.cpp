@@ -9,6 +9,7 @@
 // Nothing here fails on time. Run under xvfb-run for Mesa's software
 // renderer; without OpenGL it says so and measures nothing.
 
+#include "tools/bench/BenchTiming.h"
 #include "charts/ChartFactory.h"
 #include "charts/FuelmapChart.h"
 #include "document/AppCore.h"
@@ -31,10 +32,10 @@
 #include <random>
 #include <vector>
 
+using namespace morvex::bench;
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr double kFrameMs = 16.0;
 
 // The chart with its data rebuild callable from outside.
 class BenchChart : public morvex::charts::CDOS_FuelmapChart {
@@ -42,27 +43,6 @@ public:
     using CDOS_FuelmapChart::CDOS_FuelmapChart;
     using CFuelmapChart::BuildData;
 };
-
-double mean(const std::vector<double>& ms)
-{
-    return ms.empty() ? 0.0 : std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
-}
-
-void print(const char* name, const std::vector<double>& ms)
-{
-    if (ms.empty()) {
-        return;
-    }
-    const double average = mean(ms);
-    const double worst = *std::max_element(ms.begin(), ms.end());
-    std::printf("%-30s %6zu  mean %8.4f ms (%.4f of a frame)  worst %8.4f ms (%.4f of a frame)\n", name, ms.size(),
-                average, average / kFrameMs, worst, worst / kFrameMs);
-}
-
-double since(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 int option(int argc, char* argv[], const char* name, int fallback)
 {
@@ -174,12 +154,12 @@ int main(int argc, char* argv[])
     std::printf("ChartBench: fuel map chart %d x %d (%s platform, %s)\n", chart->width(), chart->height(),
                 QApplication::platformName().toLocal8Bit().constData(),
                 chart->context() != nullptr && chart->context()->isOpenGLES() ? "OpenGL ES" : "OpenGL");
-    print("rebuild after one cell edit", rebuild);
-    print("frame while turning", composed);
-    print("frame rendered and read back", readBack);
-    print("grid edit without chart", withoutChart);
-    print("grid edit with chart", withChart);
-    print("grid edit, chart not following", beside);
+    printFrameShare("rebuild after one cell edit", rebuild);
+    printFrameShare("frame while turning", composed);
+    printFrameShare("frame rendered and read back", readBack);
+    printFrameShare("grid edit without chart", withoutChart);
+    printFrameShare("grid edit with chart", withChart);
+    printFrameShare("grid edit, chart not following", beside);
     const double before = mean(withoutChart);
     std::printf("edit latency with chart / without: %.2f\n", before > 0 ? mean(withChart) / before : 0.0);
     return 0;

@@ -10,6 +10,7 @@
 //
 // Nothing here fails on time. Without a display it runs offscreen.
 
+#include "tools/bench/BenchTiming.h"
 #include "comm/PortCodes.h"
 #include "document/AppCore.h"
 #include "document/LambdaSensors.h"
@@ -30,23 +31,18 @@
 #include <random>
 #include <vector>
 
+using namespace morvex::bench;
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 // One live query: the command byte and its echo, the request byte, eight
 // reply bytes each echoed, the terminator; ten bits a byte.
 constexpr double kQueryBytes = 2 + 1 + 2 * 8 + 1;
 constexpr double kQueryMs = kQueryBytes * 10.0 / 115200.0 * 1000.0;
-constexpr double kFrameMs = 16.0;
 
 // The worker's poll table; the view gets each value as command + 20.
 constexpr std::array<int, 12> kPollTable{135, 166, 136, 139, 135, 132, 136, 133, 135, 137, 136, 134};
-
-double since(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct Stats {
     double total = 0.0;

@@ -8,6 +8,7 @@
 //
 // Nothing here fails on time. Without a display it runs offscreen.
 
+#include "tools/bench/BenchTiming.h"
 #include "document/AppCore.h"
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
@@ -27,26 +28,10 @@
 #include <random>
 #include <vector>
 
+using namespace morvex::bench;
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr double kFrameMs = 16.0;
-
-void print(const char* name, const std::vector<double>& ms)
-{
-    if (ms.empty()) {
-        return;
-    }
-    const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
-    const double worst = *std::max_element(ms.begin(), ms.end());
-    std::printf("%-22s %6zu  mean %8.4f ms (%.4f of a frame)  worst %8.4f ms (%.4f of a frame)\n", name, ms.size(),
-                mean, mean / kFrameMs, worst, worst / kFrameMs);
-}
-
-double since(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 } // namespace
 
@@ -108,8 +93,8 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
     std::printf("FuelmapBench: %d edits on the fuel map view (%s platform)\n", edits,
                 QApplication::platformName().toLocal8Bit().constData());
-    print("typed cell edit", typed);
-    print("fill down, per cell", filled);
+    printFrameShare("typed cell edit", typed);
+    printFrameShare("fill down, per cell", filled);
     std::printf("limit messages that would have been shown: %ld\n", messages.shown);
     return 0;
 }

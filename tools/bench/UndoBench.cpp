@@ -9,6 +9,7 @@
 //
 // Nothing here fails on time.
 
+#include "tools/bench/BenchTiming.h"
 #include "grid/ValueGridCtrl.h"
 #include "shell/CommController.h"
 #include "shell/PaneLayout.h"
@@ -28,26 +29,10 @@
 #include <numeric>
 #include <vector>
 
+using namespace morvex::bench;
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr double kFrameMs = 16.0;
-
-void print(const char* name, const std::vector<double>& ms)
-{
-    if (ms.empty()) {
-        return;
-    }
-    const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
-    const double worst = *std::max_element(ms.begin(), ms.end());
-    std::printf("%-26s %5zu  mean %8.3f ms (%.3f of a frame)  worst %8.3f ms (%.3f of a frame)\n", name, ms.size(),
-                mean, mean / kFrameMs, worst, worst / kFrameMs);
-}
-
-double since(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // 16 lines of 16 values, different in each round.
 QString pasteBlock(int round)
@@ -148,10 +133,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "UndoBench: the paste made no undo step\n");
         return 1;
     }
-    print("typed edit, no history", plain);
-    print("typed edit, with history", bracketed);
-    print("paste of 256 cells", pasteMs);
-    print("undo of that paste", undoMs);
-    print("redo of that paste", redoMs);
+    printFrameShare("typed edit, no history", plain);
+    printFrameShare("typed edit, with history", bracketed);
+    printFrameShare("paste of 256 cells", pasteMs);
+    printFrameShare("undo of that paste", undoMs);
+    printFrameShare("redo of that paste", redoMs);
     return 0;
 }
