@@ -51,6 +51,8 @@ constexpr std::array<KeyDefault, kGridLabelCount> kGridDefaults{{
     {"Premap", "Premap"},
     {"FuelmapLC", "Fuel Map"},
     {"LambdaCorrection", "Lambda Correction"},
+    {"DataRecordPane6", "Left Target Lambda"},
+    {"DataRecordPane7", "Right Target Lambda"},
 }};
 
 constexpr std::array<KeyDefault, kInfoLabelCount> kInfoDefaults{{

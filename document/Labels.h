@@ -66,8 +66,10 @@ enum class GridLabel : int {
     Premap,
     FuelmapLC,
     LambdaCorrection,
+    DataRecordPane6,
+    DataRecordPane7,
 };
-inline constexpr int kGridLabelCount = 26;
+inline constexpr int kGridLabelCount = 28;
 
 enum class InfoLabel : int {
     FileTime,

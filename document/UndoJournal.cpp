@@ -26,6 +26,61 @@ constexpr std::array<Region, 6> kRegions{{
     {rec::REC_DATA_RECEIVED, rec::kDataReceivedSize},
 }};
 
+void copyTargetsOut(const CMorvexDoc& doc, uint8_t* out)
+{
+    for (int cylinder = 0; cylinder < CTargetLambda::kCylinders; ++cylinder) {
+        for (int k = 0; k < kCells; ++k) {
+            *out++ = static_cast<uint8_t>(doc.TargetLambda().Hundredths(cylinder, k)); // 50..200
+        }
+    }
+}
+
+void copyTargetsIn(CMorvexDoc& doc, const uint8_t* in)
+{
+    for (int cylinder = 0; cylinder < CTargetLambda::kCylinders; ++cylinder) {
+        for (int k = 0; k < kCells; ++k) {
+            doc.TargetLambda().Set(cylinder, k, *in++ / 100.0);
+        }
+    }
+}
+
+// A table the document keeps in a type of its own, after the arrays in the
+// byte string: how it is copied out of and back into the document, and
+// which flag of a restored step tells the views. A new table is one more
+// row here and its size in DocumentState::kByteSize.
+struct Piece {
+    std::size_t size;
+    void (*copyOut)(const CMorvexDoc&, uint8_t*);
+    void (*copyIn)(CMorvexDoc&, const uint8_t*);
+    bool RestoredStep::*changed;
+};
+constexpr std::array<Piece, 1> kPieces{{
+    {DocumentState::kTargetLambdaSize, copyTargetsOut, copyTargetsIn, &RestoredStep::targetsChanged},
+}};
+
+constexpr std::size_t kPiecesBegin = DocumentState::kArraysSize;
+static_assert(kPiecesBegin + [] {
+    std::size_t n = 0;
+    for (const Piece& p : kPieces) {
+        n += p.size;
+    }
+    return n;
+}() == DocumentState::kByteSize);
+
+// The sizes of the arrays and pieces in the order of the byte string:
+// changes are compared within each, never across two.
+constexpr std::array<std::size_t, kRegions.size() + kPieces.size()> kSegments = [] {
+    std::array<std::size_t, kRegions.size() + kPieces.size()> sizes{};
+    std::size_t i = 0;
+    for (const Region& r : kRegions) {
+        sizes[i++] = r.size;
+    }
+    for (const Piece& p : kPieces) {
+        sizes[i++] = p.size;
+    }
+    return sizes;
+}();
+
 // Text slots: the index texts, the names, the file versions, the comment.
 constexpr std::size_t kIndexTextSlots = static_cast<std::size_t>(kIndexTableCount) * kIndexEntries;
 constexpr std::size_t kNameSlots = static_cast<std::size_t>(kTextTableCount) * kTextEntries;
@@ -65,6 +120,10 @@ void DocumentState::Capture(const CMorvexDoc& doc)
         std::memcpy(out, doc.GetBoxData(r.address), r.size);
         out += r.size;
     }
+    for (const Piece& p : kPieces) {
+        p.copyOut(doc, out);
+        out += p.size;
+    }
     std::size_t slot = 0;
     for (int t = 0; t < kIndexTableCount; ++t) {
         for (int i = 0; i < kIndexEntries; ++i) {
@@ -82,18 +141,29 @@ void DocumentState::Capture(const CMorvexDoc& doc)
     texts_[slot] = doc.Info().file.comment;
 }
 
-uint8_t* DocumentState::BytesIn(CMorvexDoc& doc, std::size_t offset, std::size_t length)
+void DocumentState::WriteBytes(CMorvexDoc& doc, std::size_t offset, const uint8_t* bytes, std::size_t length)
 {
     for (const Region& r : kRegions) {
         if (offset < r.size) {
             assert(offset + length <= r.size);
-            (void)length;
-            return doc.GetBoxData(r.address) + offset;
+            std::memcpy(doc.GetBoxData(r.address) + offset, bytes, length);
+            return;
         }
         offset -= r.size;
     }
+    for (const Piece& p : kPieces) {
+        if (offset < p.size) {
+            // A piece is no byte array: patched in a copy, written back whole.
+            assert(offset + length <= p.size);
+            std::vector<uint8_t> whole(p.size);
+            p.copyOut(doc, whole.data());
+            std::memcpy(whole.data() + offset, bytes, length);
+            p.copyIn(doc, whole.data());
+            return;
+        }
+        offset -= p.size;
+    }
     assert(false && "offset beyond the state");
-    return nullptr;
 }
 
 void DocumentState::SetText(CMorvexDoc& doc, std::size_t slot, const std::string& text)
@@ -149,8 +219,8 @@ UndoJournal::Step UndoJournal::Difference(const DocumentState& now) const
     const std::vector<uint8_t>& a = begin_.bytes();
     const std::vector<uint8_t>& b = now.bytes();
     std::size_t regionBegin = 0;
-    for (const Region& r : kRegions) {
-        const std::size_t regionEnd = regionBegin + r.size;
+    for (const std::size_t size : kSegments) {
+        const std::size_t regionEnd = regionBegin + size;
         std::size_t i = regionBegin;
         while (i < regionEnd) {
             // Equal stretches are skipped a block at a time.
@@ -254,13 +324,20 @@ void UndoJournal::Apply(CMorvexDoc& doc, const Step& step, bool forward, Restore
     for (const ByteRange& range : step.bytes) {
         const std::vector<uint8_t>& from = forward ? range.before : range.after;
         const std::vector<uint8_t>& to = forward ? range.after : range.before;
-        std::memcpy(DocumentState::BytesIn(doc, range.offset, to.size()), to.data(), to.size());
+        DocumentState::WriteBytes(doc, range.offset, to.data(), to.size());
         if (overlaps(range.offset, to.size(), kIndexTablesBegin, kIndexTablesEnd) ||
             overlaps(range.offset, to.size(), kIndexValuesBegin, kIndexValuesEnd)) {
             restored.headersChanged = true;
         }
-        if (range.offset >= kIndexValuesEnd) {
+        if (range.offset >= kIndexValuesEnd && range.offset < kPiecesBegin) {
             restored.recordsChanged = true;
+        }
+        std::size_t pieceBegin = kPiecesBegin;
+        for (const Piece& p : kPieces) {
+            if (overlaps(range.offset, to.size(), pieceBegin, pieceBegin + p.size)) {
+                restored.*p.changed = true;
+            }
+            pieceBegin += p.size;
         }
         if (range.offset >= kBoxImageSize) {
             continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/BoxLayout.h"
+#include "document/TargetLambda.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,15 +15,21 @@ class CMorvexDoc;
 
 // What a user's edit can change in a document, copied for comparing: the
 // box image, the index values, the per-cell records of data recording, the
-// index texts, the special-function names and the file info texts
-// (versions and comment). The premap records and the ignition view's
-// premap display are configuration and display, not edits, and stay out.
+// target lambda table, the index texts, the special-function names and the
+// file info texts (versions and comment). The premap records and the
+// ignition view's premap display are configuration and display, not
+// edits, and stay out.
 class DocumentState {
 public:
-    // The bytes as one string: the box image first (so an offset below
+    // The document's byte arrays: the box image first (so an offset below
     // kBoxImageSize is a box address), then the records.
-    static constexpr std::size_t kByteSize =
+    static constexpr std::size_t kArraysSize =
         kBoxImageSize + rec::kIndexValuesAreaSize + 3 * rec::kFloatRecordSize + rec::kDataReceivedSize;
+    // Tables the document keeps in types of their own follow as fixed-size
+    // pieces (UndoJournal.cpp lists them): the target lambda table, one
+    // byte of hundredths per cell and cylinder.
+    static constexpr std::size_t kTargetLambdaSize = std::size_t{CTargetLambda::kCylinders} * kCells;
+    static constexpr std::size_t kByteSize = kArraysSize + kTargetLambdaSize;
     static constexpr std::size_t kTextCount = kIndexTableCount * kIndexEntries + kTextTableCount * kTextEntries + 4;
 
     DocumentState();
@@ -32,9 +39,9 @@ public:
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     const std::vector<std::string>& texts() const { return texts_; }
 
-    // The byte string's piece `offset`..`offset + length` in the document
-    // (it lies inside one of its arrays); and text slot `slot`.
-    static uint8_t* BytesIn(CMorvexDoc& doc, std::size_t offset, std::size_t length);
+    // Writes `length` bytes of the byte string from `offset` back into the
+    // document (they lie inside one array or piece); and text slot `slot`.
+    static void WriteBytes(CMorvexDoc& doc, std::size_t offset, const uint8_t* bytes, std::size_t length);
     static void SetText(CMorvexDoc& doc, std::size_t slot, const std::string& text);
 
 private:
@@ -57,6 +64,8 @@ struct RestoredStep {
     bool headersChanged = false;
     // The per-cell records of data recording outside the image changed.
     bool recordsChanged = false;
+    // The target lambda table changed (the Data Record pane shows it).
+    bool targetsChanged = false;
 };
 
 // The undo history of one document: per user action the byte ranges and

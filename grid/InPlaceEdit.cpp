@@ -345,10 +345,20 @@ CDoubleInPlaceEdit::CDoubleInPlaceEdit(CGridCtrl& grid, const QRect& rect, unsig
 
 void CDoubleInPlaceEdit::keyPressEvent(QKeyEvent* event)
 {
+    const bool keypadSeparator = (event->modifiers() & Qt::KeypadModifier) &&
+                                 (event->key() == Qt::Key_Comma || event->key() == Qt::Key_Period);
+    // Typed where the rewritten text already has its separator ("1|.00"
+    // after a "1"), the separator steps over it, so that "1.05" can be
+    // typed from left to right.
+    if (decimals_ && (keypadSeparator || event->text() == QString(kDecimalSeparator)) && !hasSelectedText() &&
+        text().indexOf(kDecimalSeparator) == cursorPosition()) {
+        setCursorPosition(cursorPosition() + 1);
+        event->accept();
+        return;
+    }
     // The keypad's decimal key types the program's separator whatever the
     // keyboard layout says.
-    if ((event->modifiers() & Qt::KeypadModifier) &&
-        (event->key() == Qt::Key_Comma || event->key() == Qt::Key_Period)) {
+    if (keypadSeparator) {
         QKeyEvent separator(event->type(), Qt::Key_Period, event->modifiers(), QString(kDecimalSeparator));
         CNumericInPlaceEdit::keyPressEvent(&separator);
         event->accept();

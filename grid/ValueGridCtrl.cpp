@@ -5,8 +5,10 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvex::grid {
 
@@ -148,6 +150,18 @@ void CValueGridCtrl::StepCells(const std::vector<CCellID>& cells, int amount, in
 
 std::optional<QString> CValueGridCtrl::SteppedText(int row, int col, int amount) const
 {
+    // A cell that prints decimals steps in its last one: "1.00" + 1 is "1.01".
+    double minimum = 0.0;
+    double maximum = 0.0;
+    QString format;
+    if (GetValueCellRules(GetCell(row, col), minimum, maximum, format)) {
+        static const QRegularExpression precision(QStringLiteral("%[-+ 0#]*[0-9]*\\.([0-9]+)[fF]"));
+        const QRegularExpressionMatch decimals = precision.match(format);
+        if (decimals.hasMatch() && decimals.captured(1).toInt() > 0) {
+            const double unit = std::pow(10.0, -decimals.captured(1).toInt());
+            return FormatValue(format, ParseLeadingDouble(GetItemText(row, col)) + amount * unit);
+        }
+    }
     const long long value = static_cast<long long>(ParseLeadingInt(GetItemText(row, col))) + amount;
     return QString::number(value);
 }

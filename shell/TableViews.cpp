@@ -180,7 +180,7 @@ CommandUi TableViews::commandState(int id, int pane) const
         if (pane == kIndexPane) {
             ui.enabled = index_->CanFillMeanValues(id == cmd::kFillDown);
         } else {
-            ui.enabled = view != nullptr && view != dataRecording_ && view->CanFillMeanValues(id == cmd::kFillDown);
+            ui.enabled = view != nullptr && view->CanFillMeanValues(id == cmd::kFillDown);
         }
         break;
     case cmd::kNextGrid: ui.enabled = view != nullptr && view->CanSwitchGrid(); break;

@@ -74,7 +74,7 @@ QList<int> panesShowing(const RestoredStep& step)
             add(kIgnitionPane);
         }
     }
-    if (step.recordsChanged) {
+    if (step.recordsChanged || step.targetsChanged) {
         add(kDataRecordPane);
     }
     return panes;

@@ -2,6 +2,8 @@
 
 #include "document/AdaptLibrary.h"
 #include "document/MorvexDoc.h"
+#include "document/TargetLambda.h"
+#include "platform/NumberFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -441,6 +443,31 @@ void resetCellRecords(CMorvexDoc& doc, int cell)
 }
 
 // ---- Texts ------------------------------------------------------------------
+
+std::string targetText(int hundredths)
+{
+    return platform::formatFixed(hundredths / 100.0, 2);
+}
+
+TargetEdit applyTargetEdit(std::string_view typed, int stored)
+{
+    TargetEdit edit;
+    const double value = platform::parseDouble(typed);
+    // Lambda 0 is no target: a cleared cell goes back to the default.
+    int hundredths = value == 0.0 ? CTargetLambda::kDefault : static_cast<int>(std::floor(value * 100.0 + 0.5));
+    if (hundredths > CTargetLambda::kMaximum) {
+        hundredths = CTargetLambda::kMaximum;
+        edit.result.message = "Maximum possible value is " + targetText(hundredths) + "!";
+    } else if (hundredths < CTargetLambda::kMinimum) {
+        hundredths = CTargetLambda::kMinimum;
+        edit.result.message = "Minimum possible value is " + targetText(hundredths) + "!";
+    }
+    edit.hundredths = hundredths;
+    edit.result.answer = -3;
+    edit.result.text = targetText(hundredths);
+    edit.result.modified = hundredths != stored;
+    return edit;
+}
 
 std::string cellText(const CMorvexDoc& doc, int grid, int cell, const LambdaDisplay& lambda)
 {

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace morvex {
 class CMorvexDoc;
@@ -201,6 +202,23 @@ struct LambdaDisplay {
     std::function<double(uint16_t)> convert;
     DisplayFormat format;
 };
+
+// The target lambda tabs (1219 left, 1220 right): typed, never recorded.
+constexpr bool isTargetGrid(int grid)
+{
+    return grid == kGridTargetLeft || grid == kGridTargetRight;
+}
+// A target as the grid shows it: hundredths 105 read "1.05".
+std::string targetText(int hundredths);
+// A target typed over `stored` (hundredths). Nothing or 0 (a cleared cell:
+// Delete, Cut) is the default 1.00; other values are rounded to hundredths
+// and limited to 0.50..2.00 with the limit's message. The cell always gets
+// the stored value's text.
+struct TargetEdit {
+    CellEditResult result;
+    int hundredths = 0;
+};
+TargetEdit applyTargetEdit(std::string_view typed, int stored);
 
 // The text of `cell` in `grid` (1211..1217), empty while nothing is
 // recorded there.

@@ -58,10 +58,11 @@ CDataRecordingView::CDataRecordingView(const ViewContext& context, QWidget* pare
         for (int id = kGridLeft; id <= kGridRight; ++id) {
             tabs_->setTabText(tabOfGrid(id), TabName(id));
         }
-        for (int id = kGridInjectionTime; id <= kGridMinMax; ++id) {
+        for (int id = kGridInjectionTime; id <= kGridTargetRight; ++id) {
             tabs_->addTab(TabName(id));
         }
     }
+    UpdateTargetTabs();
     ShowLowerHalfOnly();
     SetGridLabels(kGridLeft);
     if (context_.doc != nullptr) {
@@ -117,6 +118,8 @@ QString CDataRecordingView::TabName(int id) const
     case kGridInjectionDuty: return AxisText(Channel::InjectionPercent);
     case kGridFuelConsumption: return AxisText(Channel::FuelConsumption);
     case kGridMeasureCount: return GridLabelText(GridLabel::DataRecordPane4);
+    case kGridTargetLeft: return GridLabelText(GridLabel::DataRecordPane6);
+    case kGridTargetRight: return GridLabelText(GridLabel::DataRecordPane7);
     default: return GridLabelText(GridLabel::DataRecordPane5);
     }
 }
@@ -150,6 +153,8 @@ std::optional<std::pair<double, double>> CDataRecordingView::ChartRange() const
     case kGridPercent: return std::pair{-recording::kPercentLimit, recording::kPercentLimit};
     case kGridMeasureCount: return std::pair{0.0, 9999.0};
     case kGridMinMax: return std::nullopt;
+    case kGridTargetLeft:
+    case kGridTargetRight: return std::pair{CTargetLambda::kMinimum / 100.0, CTargetLambda::kMaximum / 100.0};
     default:
         return std::pair{0.0, static_cast<double>(recording::chartUpperBound(
                                   chartMaximum_[static_cast<std::size_t>(activeGrid_ - kGridInjectionTime)]))};
@@ -167,9 +172,11 @@ void CDataRecordingView::SetGridLabels(int id)
     SetAxisCaptions(TabName(id));
     QString corner;
     switch (id) {
-    case kGridLeft: corner = QStringLiteral("L"); break;
+    case kGridLeft:
+    case kGridTargetLeft: corner = QStringLiteral("L"); break;
     case kGridPercent: corner = QStringLiteral("%"); break;
-    case kGridRight: corner = QStringLiteral("R"); break;
+    case kGridRight:
+    case kGridTargetRight: corner = QStringLiteral("R"); break;
     case kGridInjectionTime:
     case kGridInjectionDuty:
     case kGridFuelConsumption:
@@ -189,7 +196,12 @@ void CDataRecordingView::SetGridLabels(int id)
 void CDataRecordingView::LoadGrid(int id)
 {
     CMorvexDoc* doc = context_.doc;
-    if (doc == nullptr || id < kGridLeft || id > kGridMinMax) {
+    if (doc == nullptr || id < kGridLeft || id > kGridTargetRight) {
+        return;
+    }
+    UseTargetCells(recording::isTargetGrid(id));
+    if (recording::isTargetGrid(id)) {
+        LoadTargetGrid(id);
         return;
     }
     displayedTable_ = doc->GetBoxData(id == kGridMinMax ? box::MM : recording::recordOfGrid(id));
@@ -266,6 +278,10 @@ void CDataRecordingView::LoadMinMax()
 
 void CDataRecordingView::SwitchGrid(int id)
 {
+    // Stepping through the tabs passes over a disabled right target tab.
+    if (id == kGridTargetRight && !RightTargetEnabled()) {
+        id = activeGrid_ == kGridTargetLeft ? kFirstGrid : kGridTargetLeft;
+    }
     const int before = activeGrid_;
     if (minMax_->IsEditing()) {
         minMax_->EndEditing();
@@ -273,6 +289,9 @@ void CDataRecordingView::SwitchGrid(int id)
     CZamoCylinderView::SwitchGrid(id);
     if (activeGrid_ != before && (before == kGridMinMax || activeGrid_ == kGridMinMax)) {
         ExchangeGrids();
+    }
+    if (online_ && recording::isTargetGrid(before) != recording::isTargetGrid(activeGrid_)) {
+        UnlockForTargets(recording::isTargetGrid(activeGrid_));
     }
 }
 
@@ -295,11 +314,11 @@ void CDataRecordingView::ExchangeGrids()
     emit idealWidthChanged(AdjustedWidth());
 }
 
-int CDataRecordingView::ApplyCellEdit(int, int)
+int CDataRecordingView::ApplyCellEdit(int row, int column)
 {
     // Recordings come from the box only; a typed text shows until the
     // grid is loaded again.
-    return 0;
+    return recording::isTargetGrid(activeGrid_) ? ApplyTargetEdit(row, column) : 0;
 }
 
 QSize CDataRecordingView::GetIdealSize() const
@@ -331,8 +350,10 @@ void CDataRecordingView::focusInEvent(QFocusEvent*)
 
 bool CDataRecordingView::eventFilter(QObject* watched, QEvent* event)
 {
-    // Delete resets the selected cells instead of writing "0" into them.
-    if ((watched == grid_ || watched == minMax_) && event->type() == QEvent::KeyPress) {
+    // Delete resets the selected cells instead of writing "0" into them; a
+    // target cleared that way is 1.00 again.
+    if ((watched == grid_ || watched == minMax_) && event->type() == QEvent::KeyPress &&
+        !recording::isTargetGrid(activeGrid_)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             if (CanResetSelectedCells()) {
@@ -347,6 +368,7 @@ bool CDataRecordingView::eventFilter(QObject* watched, QEvent* event)
 
 void CDataRecordingView::OnUpdate(int hint)
 {
+    UpdateTargetTabs();
     if (hint == kHintAll || hint == kHintHeaders) {
         WriteStandardHeaders();
         WriteMinMaxHeaders();
@@ -391,7 +413,7 @@ void CDataRecordingView::ResetAll()
 
 bool CDataRecordingView::CanResetActiveGrid() const
 {
-    return context_.doc != nullptr && activeGrid_ != kGridPercent;
+    return context_.doc != nullptr && activeGrid_ != kGridPercent && !recording::isTargetGrid(activeGrid_);
 }
 
 void CDataRecordingView::ResetActiveGrid()
@@ -406,7 +428,7 @@ void CDataRecordingView::ResetActiveGrid()
 bool CDataRecordingView::CanResetSelectedCells() const
 {
     const grid::CValueGridCtrl& shown = activeGrid_ == kGridMinMax ? *minMax_ : *grid_;
-    return context_.doc != nullptr && shown.GetSelectedCount() > 0;
+    return context_.doc != nullptr && !recording::isTargetGrid(activeGrid_) && shown.GetSelectedCount() > 0;
 }
 
 void CDataRecordingView::ResetSelectedCells()

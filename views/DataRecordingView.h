@@ -25,6 +25,13 @@ namespace morvex::views {
 // The view records, shows and resets; nothing of it goes to the box, and
 // typed texts are not stored.
 //
+// Two more tabs hold the target lambda of each cylinder over the same
+// cells: typed, stepped by 0.01 and pasted like any map (0.50..2.00, a
+// cleared cell is 1.00), stored in the document and also editable while
+// online, since nothing of them goes to the box. The resets leave them
+// alone. In lambda correction mode the right map is the box's correction
+// map, so the right target tab is disabled.
+//
 // Changes reach the screen at most once a frame: every value marks the
 // cells and statistics it changed, and a single-shot timer writes the
 // marked cells and rebuilds the chart once for the whole burst.
@@ -46,8 +53,10 @@ public:
     void SwitchGrid(int id) override;
     int ApplyCellEdit(int row, int column) override;
     void OnBoxEvent(uint32_t code, intptr_t lParam) override;
-    bool CanFillMeanValues(bool) const override { return false; }
-    void FillMeanValues(bool) override {}
+    void SetLiveCell(int row, int column) override;
+    // Fill Down and Fill Right work on the target tabs only.
+    bool CanFillMeanValues(bool down) const override;
+    void FillMeanValues(bool down) override;
     QSize GetIdealSize() const override;
     void OnGridFontChanged(const QFont& font) override;
 
@@ -81,6 +90,7 @@ protected:
     void LayoutChildren(int width, int height) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QString TabName(int id) const;
@@ -94,6 +104,13 @@ private:
     void ClearMarks();
     void AfterReset();
     void RaiseChartMaximum(int grid, double value);
+    // The target tabs (DataRecordingTarget.cpp).
+    bool RightTargetEnabled() const;
+    void UpdateTargetTabs();
+    void LoadTargetGrid(int id);
+    void UseTargetCells(bool on);
+    int ApplyTargetEdit(int row, int column);
+    void UnlockForTargets(bool unlock);
 
     grid::CRecordingGridCtrl* minMax_;
     std::unique_ptr<grid::GridNotifyTarget> minMaxNotify_;
@@ -110,6 +127,10 @@ private:
     bool editMarked_ = false;
     // The largest value of each injection grid (1214..1216): the chart's scale.
     std::array<double, 3> chartMaximum_{};
+    // The shown target table as floats, the chart's table on a target tab.
+    std::array<float, kCells> targetChart_{};
+    // The value cells are decimal target cells.
+    bool targetCells_ = false;
 };
 
 } // namespace morvex::views

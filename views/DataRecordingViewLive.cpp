@@ -39,6 +39,9 @@ void CDataRecordingView::OnBoxEvent(uint32_t code, intptr_t lParam)
         CZamoCylinderView::OnBoxEvent(code, lParam);
         grid_->SetLockedStepping(false);
         grid_->SetSelectedRange(selection);
+        if (recording::isTargetGrid(activeGrid_)) {
+            UnlockForTargets(true);
+        }
         return;
     }
     case PT_ONLINE_ENDED:

@@ -25,6 +25,10 @@ inline constexpr int kGridFuelConsumption = 1216;
 inline constexpr int kGridMeasureCount = 1217;
 inline constexpr int kGridMinMax = 1218;
 inline constexpr int kMinMaxControlId = 1221;
+// The target lambda of the left and right cylinder over the same cells;
+// edited, never recorded.
+inline constexpr int kGridTargetLeft = 1219;
+inline constexpr int kGridTargetRight = 1220;
 
 constexpr int gridOfTab(int tab)
 {

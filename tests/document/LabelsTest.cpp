@@ -25,9 +25,9 @@ TEST(Labels, EmptyFileGetsEveryWrittenBackCaption)
     labels.Read(file);
 
     const auto grid = file.keyNames("GridLabels");
-    ASSERT_EQ(grid.size(), 26u);
+    ASSERT_EQ(grid.size(), 28u);
     EXPECT_EQ(grid.front(), "FunctionLeft");
-    EXPECT_EQ(grid.back(), "LambdaCorrection");
+    EXPECT_EQ(grid.back(), "DataRecordPane7");
     EXPECT_EQ(file.getString("GridLabels", "CylinderRight%Short"), "%");
     EXPECT_EQ(file.getString("GridLabels", "IndexTop"), "Function name / Unit");
 

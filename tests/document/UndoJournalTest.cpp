@@ -61,6 +61,40 @@ TEST_F(UndoJournalTest, OnlyActionsThatChangeSomethingMakeStepsAndChangesOutside
     EXPECT_FALSE(journal.CanRedo());
 }
 
+TEST_F(UndoJournalTest, ATargetEditUndoesExactlyItAndTellsTheViewsButNotTheBox)
+{
+    UndoJournal journal;
+    // Set outside any action: no step, and undo leaves it.
+    ASSERT_TRUE(doc.SetTargetLambda(1, 200, 0.95));
+    const CTargetLambda before = doc.TargetLambda();
+    // The first and the last byte of the target piece, the record before it.
+    journal.Begin(doc, "Paste");
+    doc.SetTargetLambda(0, 0, 1.05);
+    doc.SetTargetLambda(1, 255, 0.5);
+    doc.GetBoxData(rec::REC_DATA_RECEIVED)[255] = 7;
+    ASSERT_TRUE(journal.End(doc));
+    const CTargetLambda after = doc.TargetLambda();
+
+    RestoredStep step;
+    ASSERT_TRUE(journal.Undo(doc, step));
+    EXPECT_TRUE(doc.TargetLambda() == before);
+    EXPECT_EQ(doc.GetBoxData(rec::REC_DATA_RECEIVED)[255], 0);
+    EXPECT_EQ(step.name, "Paste");
+    EXPECT_TRUE(step.targetsChanged);
+    EXPECT_TRUE(step.recordsChanged);
+    EXPECT_TRUE(step.boxBytes.empty());
+    ASSERT_TRUE(journal.Redo(doc, step));
+    EXPECT_TRUE(doc.TargetLambda() == after);
+    EXPECT_EQ(doc.GetBoxData(rec::REC_DATA_RECEIVED)[255], 7);
+
+    // A map edit leaves the targets and their flag alone.
+    edit(journal, 300, 9);
+    ASSERT_TRUE(journal.Undo(doc, step));
+    EXPECT_FALSE(step.targetsChanged);
+    EXPECT_FALSE(step.recordsChanged);
+    EXPECT_TRUE(doc.TargetLambda() == after);
+}
+
 TEST_F(UndoJournalTest, TheSavedStateIsFollowedThroughUndoRedoNewStepsAndTheDepthLimit)
 {
     UndoJournal journal(3);

@@ -214,13 +214,19 @@ private slots:
         CInPlaceEdit* editor = f.grid.GetEditWnd();
         QCOMPARE(editor->text(), QStringLiteral("1.00"));
         QCOMPARE(editor->cursorPosition(), 1);
+        QTest::keyClick(&f.grid, '.'); // over the separator: steps past it
+        QCOMPARE(editor->text(), QStringLiteral("1.00"));
+        QCOMPARE(editor->cursorPosition(), 2);
         QTest::keyClick(&f.grid, '.'); // a second separator
         QCOMPARE(editor->text(), QStringLiteral("1.00"));
         QCOMPARE(f.beeps, 1);
         QTest::keyClick(&f.grid, '2');
-        QCOMPARE(editor->text(), QStringLiteral("12.00"));
+        QCOMPARE(editor->text(), QStringLiteral("1.20"));
+        editor->setCursorPosition(0);
+        QTest::keyClick(&f.grid, '1');
+        QCOMPARE(editor->text(), QStringLiteral("11.20"));
         QTest::keyClick(&f.grid, Qt::Key_Return);
-        QCOMPARE(f.Text(1, 1), QStringLiteral("12.00"));
+        QCOMPARE(f.Text(1, 1), QStringLiteral("11.20"));
 
         f.grid.SetItemText(1, 1, QStringLiteral("21.50"));
         QTest::keyClick(&f.grid, Qt::Key_Return);

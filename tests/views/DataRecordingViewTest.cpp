@@ -76,12 +76,14 @@ private slots:
         Fixture f;
         QVERIFY(f.started);
         QTabBar* tabs = f.view->TabBar();
-        QCOMPARE(tabs->count(), 8);
+        QCOMPARE(tabs->count(), 10);
         QCOMPARE(tabs->tabText(0), QStringLiteral("Left Lambda"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Right Lambda %"));
         QCOMPARE(tabs->tabText(3), QStringLiteral("INJ T ms"));
         QCOMPARE(tabs->tabText(6), QStringLiteral("Measure Count"));
         QCOMPARE(tabs->tabText(7), QStringLiteral("Min / Max"));
+        QCOMPARE(tabs->tabText(8), QStringLiteral("Left Target Lambda"));
+        QCOMPARE(tabs->tabText(9), QStringLiteral("Right Target Lambda"));
         QCOMPARE(f.grid().GetItemText(0, 0), QStringLiteral("L"));
         QCOMPARE(f.view->ColumnCaption(), QStringLiteral("Left Lambda: TPS %"));
         QCOMPARE(f.grid().GetRowHeight(16), 0);
@@ -106,11 +108,16 @@ private slots:
         QCOMPARE(minMax.GetItemText(9, 1), QString::fromStdString(f.core.labels().unit(Channel::LambdaAnalog)));
         QVERIFY(!f.view->ChartRange().has_value());
 
+        // The target tabs follow with the map grid back in its place.
         f.view->NextGrid();
-        QCOMPARE(f.view->ActiveGrid(), kGridLeft);
+        QCOMPARE(f.view->ActiveGrid(), kGridTargetLeft);
         QVERIFY(f.grid().isVisible());
         QVERIFY(!minMax.isVisible());
         QCOMPARE(f.grid().GetControlId(), kGridControlId);
+        QCOMPARE(f.grid().GetItemText(32, 16), QStringLiteral("1.00"));
+        QCOMPARE(f.view->ChartRange(), std::optional(std::pair{0.5, 2.0}));
+        f.view->SwitchGrid(kGridLeft);
+        QVERIFY(f.grid().GetItemText(32, 16).isEmpty());
 
         // Typed values are not stored; the Right Lambda % tab has no reset.
         test::typeInto(f.grid(), 20, 3, QStringLiteral("7"));
