@@ -44,6 +44,24 @@ void copyTargetsIn(CMorvexDoc& doc, const uint8_t* in)
     }
 }
 
+void copyLocksOut(const CMorvexDoc& doc, uint8_t* out)
+{
+    for (int cylinder = 0; cylinder < CCorrectionLocks::kCylinders; ++cylinder) {
+        for (int k = 0; k < kCells; ++k) {
+            *out++ = doc.CorrectionLocks().IsLocked(cylinder, k) ? 1 : 0;
+        }
+    }
+}
+
+void copyLocksIn(CMorvexDoc& doc, const uint8_t* in)
+{
+    for (int cylinder = 0; cylinder < CCorrectionLocks::kCylinders; ++cylinder) {
+        for (int k = 0; k < kCells; ++k) {
+            doc.CorrectionLocks().SetLocked(cylinder, k, *in++ != 0);
+        }
+    }
+}
+
 // A table the document keeps in a type of its own, after the arrays in the
 // byte string: how it is copied out of and back into the document, and
 // which flag of a restored step tells the views. A new table is one more
@@ -54,8 +72,9 @@ struct Piece {
     void (*copyIn)(CMorvexDoc&, const uint8_t*);
     bool RestoredStep::*changed;
 };
-constexpr std::array<Piece, 1> kPieces{{
+constexpr std::array<Piece, 2> kPieces{{
     {DocumentState::kTargetLambdaSize, copyTargetsOut, copyTargetsIn, &RestoredStep::targetsChanged},
+    {DocumentState::kCorrectionLocksSize, copyLocksOut, copyLocksIn, &RestoredStep::locksChanged},
 }};
 
 constexpr std::size_t kPiecesBegin = DocumentState::kArraysSize;

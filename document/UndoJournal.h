@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/BoxLayout.h"
+#include "document/CorrectionLocks.h"
 #include "document/TargetLambda.h"
 
 #include <cstddef>
@@ -27,9 +28,11 @@ public:
         kBoxImageSize + rec::kIndexValuesAreaSize + 3 * rec::kFloatRecordSize + rec::kDataReceivedSize;
     // Tables the document keeps in types of their own follow as fixed-size
     // pieces (UndoJournal.cpp lists them): the target lambda table, one
-    // byte of hundredths per cell and cylinder.
+    // byte of hundredths per cell and cylinder; the correction locks, one
+    // byte 0 or 1 per cell and cylinder.
     static constexpr std::size_t kTargetLambdaSize = std::size_t{CTargetLambda::kCylinders} * kCells;
-    static constexpr std::size_t kByteSize = kArraysSize + kTargetLambdaSize;
+    static constexpr std::size_t kCorrectionLocksSize = std::size_t{CCorrectionLocks::kCylinders} * kCells;
+    static constexpr std::size_t kByteSize = kArraysSize + kTargetLambdaSize + kCorrectionLocksSize;
     static constexpr std::size_t kTextCount = kIndexTableCount * kIndexEntries + kTextTableCount * kTextEntries + 4;
 
     DocumentState();
@@ -66,6 +69,8 @@ struct RestoredStep {
     bool recordsChanged = false;
     // The target lambda table changed (the Data Record pane shows it).
     bool targetsChanged = false;
+    // Cells were locked or unlocked against corrections (the Fuel Map pane).
+    bool locksChanged = false;
 };
 
 // The undo history of one document: per user action the byte ranges and

@@ -77,6 +77,9 @@ QList<int> panesShowing(const RestoredStep& step)
     if (step.recordsChanged || step.targetsChanged) {
         add(kDataRecordPane);
     }
+    if (step.locksChanged) {
+        add(kFuelMapPane);
+    }
     return panes;
 }
 

@@ -109,6 +109,11 @@ private slots:
         correction.lockAction()->trigger();
         QVERIFY(doc.CorrectionLocks().IsLocked(0, 2));
         QVERIFY(!doc.CorrectionLocks().IsLocked(1, 2));
+        // A lock is an edit like any other.
+        e.key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!doc.CorrectionLocks().IsLocked(0, 2));
+        e.key(Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(doc.CorrectionLocks().IsLocked(0, 2));
 
         // The dialog proposes with the settings it shows.
         correction.proposeAction()->trigger();
