@@ -1,12 +1,13 @@
 // The target lambda tabs of the Data Record pane, used as a tuner uses
 // them: reached with F10, typed, stepped, filled, pasted and cleared with
-// the map keys, each action one undo step, left alone by Reset All, and back from
-// the saved file after a reload.
+// the map keys, each action one undo step, left alone by Reset All, back
+// from the saved file after a reload, and typed while online.
 #include "EditorHarness.h"
 #include "document/BoxLayout.h"
 #include "document/MorvexDoc.h"
 #include "grid/ValueGridCtrl.h"
 #include "platform/IniFile.h"
+#include "shell/CommController.h"
 #include "shell/FileController.h"
 #include "shell/FrameRules.h"
 #include "shell/TableViews.h"
@@ -157,6 +158,48 @@ private slots:
         QCOMPARE(grid.GetItemText(32, 16), QStringLiteral("0.80"));
         QVERIFY(!doc.IsModified());
         QCOMPARE(e.messages.shown.size(), std::size_t{1});
+    }
+
+    // Targets are no box data: typed while the box is online and the
+    // pane records, the focus staying where the tuner typed.
+    void targetsAreEditedWhileOnline()
+    {
+        Editor e("[Misc]\r\nLastUsedBAUD=115200\r\n");
+        QVERIFY(e.started);
+        QVERIFY(e.frame->files().OpenFile(e.folder.path() / "DATA" / "Demo.M60"));
+        QVERIFY(e.startSimulatedBox());
+        for (const char* hold : {"hold rpm-index 3", "hold throttle-index 2", "hold lambda-left 450"}) {
+            QCOMPARE(e.control(QString::fromLatin1(hold)), QStringLiteral("OK"));
+        }
+        CMorvexDoc& doc = e.app.doc();
+        views::CDataRecordingView& view = e.frame->tables().dataRecording();
+        grid::CValueGridCtrl& grid = view.Grid();
+        e.key(Qt::Key_4, Qt::ControlModifier);
+        for (int tab = 0; tab < views::tabOfGrid(views::kGridTargetLeft); ++tab) {
+            e.key(Qt::Key_F10);
+        }
+        e.key(Qt::Key_F3);
+        QVERIFY(e.frame->comm().online());
+
+        // Revolutions index 3, throttle index 2: grid row 29, column 14.
+        QTRY_VERIFY_WITH_TIMEOUT(doc.GetFloat(box::MEASURE_COUNTS, cellAt(29, 14)) >= 2.0F, 30000);
+        typeInto(grid, 20, 3, QStringLiteral("0.95"));
+        QCOMPARE(doc.TargetLambda().Hundredths(0, cellAt(20, 3)), 95);
+        // The engine moves on to throttle index 3 (column 13).
+        QCOMPARE(e.control(QStringLiteral("hold throttle-index 3")), QStringLiteral("OK"));
+        QTRY_VERIFY_WITH_TIMEOUT(doc.GetFloat(box::MEASURE_COUNTS, cellAt(29, 13)) >= 2.0F, 30000);
+        QCOMPARE(grid.GetFocusCell(), grid::CCellID(20, 3));
+        QCOMPARE(grid.GetItemText(20, 3), QStringLiteral("0.95"));
+        e.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(doc.TargetLambda().Hundredths(0, cellAt(20, 3)), 100);
+
+        // Back on a recording tab the grid only shows again.
+        e.key(Qt::Key_F10);
+        QCOMPARE(view.ActiveGrid(), views::kGridLeft);
+        QVERIFY(!grid.IsInputEnabled());
+        e.key(Qt::Key_F3);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.frame->comm().running(), 10000);
+        QVERIFY(e.messages.shown.empty());
     }
 };
 
