@@ -206,7 +206,8 @@ int CFuelmapView::CylinderOfGrid(int id) const
 
 bool CFuelmapView::PreviewColours(const grid::CCellID& id, grid::ColorRef& text, grid::ColorRef& back) const
 {
-    if (!preview_ || !isShownCell(id)) {
+    // Online the live cell stays visible over a proposal (the trail does not).
+    if (!preview_ || !isShownCell(id) || id == previousLive_) {
         return false;
     }
     const int cylinder = CylinderOfGrid(activeGrid_);

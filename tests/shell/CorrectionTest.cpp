@@ -216,7 +216,10 @@ private slots:
         CorrectionController& correction = e.frame->correction();
         QVERIFY(correction.Propose(correction.StoredSettings()));
         QCOMPARE(e.frame->activePane(), kFirstPane);
-        e.frame->tables().fuelmap().CorrectionBar().firstButton()->click();
+        // The engine's cell stays marked live over the proposal's colour.
+        views::CFuelmapView& view = e.frame->tables().fuelmap();
+        QCOMPARE(view.Grid().GetCell(29, 14)->GetBackClr(), views::CZamoCylinderView::kLiveBack);
+        view.CorrectionBar().firstButton()->click();
         QCOMPARE(fuel(doc, 0, kCell), expected);
         QTRY_COMPARE_WITH_TIMEOUT(e.peek(kCell), std::vector<int>{expected}, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(e.peek(256 + kCell), std::vector<int>{fuel(doc, 1, kCell)}, 20000);
