@@ -1,24 +1,16 @@
 #include "document/CorrectionLocks.h"
 
 #include "document/DocumentLog.h"
+#include "document/HalfMapRowKeys.h"
 #include "platform/IniFile.h"
 
-#include <cstdio>
 #include <string>
 
 namespace morvex {
 namespace {
 
-constexpr int kRowCells = 16;
-constexpr int kRows = kCells / kRowCells;
-
-// Cell row i (grid row 17 + i) is stored under the number 16 - i.
-std::string rowKey(int cylinder, int row)
-{
-    char key[16];
-    std::snprintf(key, sizeof key, "%s%02d", cylinder == 0 ? "LI" : "RE", kRows - row);
-    return key;
-}
+constexpr int kRowCells = kHalfMapRowCells;
+constexpr int kRows = kHalfMapRows;
 
 bool inRange(int cylinder, int cell)
 {
@@ -49,7 +41,7 @@ void CCorrectionLocks::Read(const platform::IniFile& file)
     }
     for (int cylinder = 0; cylinder < kCylinders; ++cylinder) {
         for (int row = 0; row < kRows; ++row) {
-            const std::string key = rowKey(cylinder, row);
+            const std::string key = HalfMapRowKey(cylinder, row);
             const std::string value = file.getString(kCorrectionLocksSection, key, {});
             if (value.empty()) {
                 continue;
@@ -80,7 +72,7 @@ bool CCorrectionLocks::Write(platform::IniFile& file) const
                     text[static_cast<std::size_t>(c)] = '1';
                 }
             }
-            if (!file.setString(kCorrectionLocksSection, rowKey(cylinder, row), text)) {
+            if (!file.setString(kCorrectionLocksSection, HalfMapRowKey(cylinder, row), text)) {
                 return false;
             }
         }

@@ -1,6 +1,7 @@
 #include "document/TargetLambda.h"
 
 #include "document/DocumentLog.h"
+#include "document/HalfMapRowKeys.h"
 #include "platform/IniFile.h"
 #include "platform/NumberFormat.h"
 
@@ -13,16 +14,8 @@
 namespace morvex {
 namespace {
 
-constexpr int kRowCells = 16;
-constexpr int kRows = kCells / kRowCells;
-
-// Cell row i (grid row 17 + i) is stored under the number 16 - i.
-std::string rowKey(int cylinder, int row)
-{
-    char key[16];
-    std::snprintf(key, sizeof key, "%s%02d", cylinder == 0 ? "LI" : "RE", kRows - row);
-    return key;
-}
+constexpr int kRowCells = kHalfMapRowCells;
+constexpr int kRows = kHalfMapRows;
 
 } // namespace
 
@@ -58,7 +51,7 @@ void CTargetLambda::Read(const platform::IniFile& file)
     }
     for (int cylinder = 0; cylinder < kCylinders; ++cylinder) {
         for (int row = 0; row < kRows; ++row) {
-            const std::string key = rowKey(cylinder, row);
+            const std::string key = HalfMapRowKey(cylinder, row);
             const std::string value = file.getString(kTargetLambdaSection, key, {});
             std::array<uint16_t, kRowCells> parsed{};
             bool ok = value.size() == 4 * kRowCells - 1;
@@ -94,7 +87,7 @@ bool CTargetLambda::Write(platform::IniFile& file) const
                 std::snprintf(piece, sizeof piece, c == 0 ? "%03d" : ",%03d", int{Hundredths(cylinder, row * kRowCells + c)});
                 text += piece;
             }
-            if (!file.setString(kTargetLambdaSection, rowKey(cylinder, row), text)) {
+            if (!file.setString(kTargetLambdaSection, HalfMapRowKey(cylinder, row), text)) {
                 return false;
             }
         }
