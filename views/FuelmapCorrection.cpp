@@ -71,11 +71,10 @@ void CFuelmapView::PreviewCorrection(CorrectionProposal proposal)
     if (grid_->IsEditing()) {
         grid_->EndEditing();
     }
-    if (!InPreview()) {
-        // Bound to the document's tables: the copies start from them.
-        std::copy_n(left_, kMapSize, proposedLeft_.begin());
-        std::copy_n(right_, kMapSize, proposedRight_.begin());
-    }
+    // The copies start from the document's maps, also when a new proposal
+    // replaces the one shown (its cells may be locked or unchanged now).
+    std::copy_n(context_.doc->GetBoxData(box::TAB_DDD_LINKS), kMapSize, proposedLeft_.begin());
+    std::copy_n(context_.doc->GetBoxData(box::TAB_DDD_RECHTS), kMapSize, proposedRight_.begin());
     acceptedCells_.clear();
     for (const CellProposal& c : proposal.cells) {
         auto& table = c.cylinder == 0 ? proposedLeft_ : proposedRight_;

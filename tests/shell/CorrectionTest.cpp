@@ -135,6 +135,14 @@ private slots:
         QCOMPARE(grid.GetCell(kShownRow, 3)->GetBackClr(), views::CFuelmapView::kLockedBack);
         QCOMPARE(grid.GetItemText(kShownRow, 5).toInt(), 100);
         QCOMPARE(grid.GetCell(kShownRow, 5)->GetBackClr(), views::CFuelmapView::kNoDataBack);
+        // A cell locked during the preview drops out of it at once.
+        grid.SetFocusCell(kShownRow, 2);
+        grid.SetSelectedRange(kShownRow, 2, kShownRow, 2);
+        e.key(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(grid.GetItemText(kShownRow, 2).toInt(), 100);
+        QCOMPARE(grid.GetCell(kShownRow, 2)->GetBackClr(), views::CFuelmapView::kLockedBack);
+        e.key(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(grid.GetItemText(kShownRow, 2).toInt(), int{leftRaised});
         // No edit reaches the copy shown.
         QVERIFY(!grid.SetItemTextNotify(kShownRow, 7, QStringLiteral("77")));
         QCOMPARE(fuel(doc, 0, 6), uint8_t{100});
