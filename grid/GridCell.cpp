@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <algorithm>
+#include <array>
+
 namespace morvex::grid {
 
 QColor ToQColor(ColorRef colour)
@@ -123,6 +126,15 @@ bool CGridCellBase::Draw(QPainter& painter, int row, int col, const QRect& rect,
         painter.setPen(QPen(look.text, 1));
         painter.drawRect(rect.adjusted(0, 0, -1, -1));
         painter.drawRect(rect.adjusted(1, 1, -2, -2));
+    }
+    if ((GetState() & GVIS_MARKED) != 0) {
+        const int size = std::max(4, rect.height() / 3);
+        const QPoint corner = rect.topLeft();
+        const std::array<QPoint, 3> triangle{corner, corner + QPoint(size, 0), corner + QPoint(0, size)};
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(look.text);
+        painter.drawPolygon(triangle.data(), static_cast<int>(triangle.size()));
+        painter.setBrush(Qt::NoBrush);
     }
     return true;
 }

@@ -40,6 +40,9 @@ inline constexpr unsigned GVIS_FIXED = 0x0010;
 inline constexpr unsigned GVIS_FIXEDROW = 0x0020;
 inline constexpr unsigned GVIS_FIXEDCOL = 0x0040;
 inline constexpr unsigned GVIS_MODIFIED = 0x0080;
+// The owner's mark on a cell (a small corner triangle), whatever its
+// colours: the fuel map marks cells locked against corrections with it.
+inline constexpr unsigned GVIS_MARKED = 0x0100;
 
 // Text drawing flags of a cell: Qt alignment and text flags as QPainter
 // takes them. Ampersands are always shown as they are.

@@ -316,10 +316,30 @@ int CFuelmapView::ToggleCorrectionLocks()
             doc.SetCorrectionLocked(cylinder, k, !allLocked);
         }
     }
+    MarkLockedCells();
     if (changed != 0) {
         emit documentEdited();
     }
     return allLocked ? -changed : changed;
+}
+
+void CFuelmapView::MarkLockedCells()
+{
+    if (context_.doc == nullptr) {
+        return;
+    }
+    const int cylinder = CylinderOfGrid(activeGrid_);
+    for (int k = 0; k < kCells; ++k) {
+        const int row = recording::gridRowOfCell(k);
+        const int column = recording::gridColumnOfCell(k);
+        const unsigned state = grid_->GetItemState(row, column);
+        const bool locked = cylinder >= 0 && context_.doc->CorrectionLocks().IsLocked(cylinder, k);
+        const unsigned marked = locked ? state | grid::GVIS_MARKED : state & ~grid::GVIS_MARKED;
+        if (marked != state) {
+            grid_->SetItemState(row, column, marked);
+            grid_->RedrawCell(row, column);
+        }
+    }
 }
 
 int CFuelmapView::GridNotify(int code, int row, int column)

@@ -90,6 +90,7 @@ void CFuelmapView::SetGridLabels(int id)
 void CFuelmapView::LoadGrid(int id)
 {
     CZamoCylinderView::LoadGrid(LambdaCorrection() && id == kGridPercent ? kGridRight : id);
+    MarkLockedCells();
     if (InPreview()) {
         ColourPreview();
     }

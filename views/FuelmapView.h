@@ -96,6 +96,8 @@ private:
     // Back to the document's tables and colours; the bar stays for Accepted.
     void EndPreview();
     void ColourPreview();
+    // The shown map's cells locked against corrections carry the grid's mark.
+    void MarkLockedCells();
     void FocusBar();
     // The preview colours of a cell of the shown grid; false: none.
     bool PreviewColours(const grid::CCellID& cell, grid::ColorRef& text, grid::ColorRef& back) const;

@@ -109,9 +109,12 @@ private slots:
         correction.lockAction()->trigger();
         QVERIFY(doc.CorrectionLocks().IsLocked(0, 2));
         QVERIFY(!doc.CorrectionLocks().IsLocked(1, 2));
+        const auto marked = [&grid](int column) { return (grid.GetItemState(kShownRow, column) & grid::GVIS_MARKED) != 0; };
+        QVERIFY(marked(3) && !marked(2));
         // A lock is an edit like any other.
         e.key(Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!doc.CorrectionLocks().IsLocked(0, 2));
+        QVERIFY(!marked(3));
         e.key(Qt::Key_Y, Qt::ControlModifier);
         QVERIFY(doc.CorrectionLocks().IsLocked(0, 2));
 
