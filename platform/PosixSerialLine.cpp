@@ -13,7 +13,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -268,6 +270,7 @@ public:
 
         fd_ = fd;
         device_ = device;
+        baud_ = static_cast<int>(settings.baud);
         found_ = found;
         readTimeoutMs_ = oneByteReadTimeoutMs(timeouts);
         writeTimeoutMs_ = oneByteWriteTimeoutMs(timeouts);
@@ -281,10 +284,16 @@ public:
         if (fd_ < 0) {
             return;
         }
-        // Drop what is still queued (as PurgeComm at close does), so that
-        // restoring the settings and closing cannot wait on output that
-        // will never drain. Failures here are expected after a hang-up.
-        ::tcflush(fd_, TCIOFLUSH);
+        // The last byte written may get no answer (the request that ends a
+        // diagnostic action): it goes out before the close. Only output
+        // that does not drain in time is dropped, so that restoring the
+        // settings and closing cannot wait on output that never leaves;
+        // what came in is dropped as PurgeComm at close does. Failures here
+        // are expected after a hang-up.
+        if (!drainOutput()) {
+            ::tcflush(fd_, TCOFLUSH);
+        }
+        ::tcflush(fd_, TCIFLUSH);
         if (lowLatencySet_) {
             serial_struct serial{};
             if (::ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
@@ -398,6 +407,28 @@ public:
     }
 
 private:
+    // Waits a bounded time for the output queue to empty: the bytes queued
+    // at the line's rate plus a margin. False when output is still queued.
+    bool drainOutput() const
+    {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+            return false;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(50) +
+                              std::chrono::microseconds(int64_t{queued} * 10'000'000 / std::max(baud_, 300));
+        while (queued > 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            ::usleep(1000);
+            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     // Cleans up a failed open after `what` failed with errno.
     bool fail(int fd, const std::string& device, const char* what, OpenFailure kind, OpenFailure& failure,
               std::error_code& ec, const termios* restore)
@@ -447,6 +478,7 @@ private:
 
     int fd_ = -1;
     std::string device_;
+    int baud_ = 19200; // for the drain at close
     termios found_{};
     bool lowLatencySet_ = false;
     int64_t readTimeoutMs_ = 0;

@@ -364,6 +364,20 @@ TEST_F(PtyLine, BytesThatCameBeforeTheOpenAreNotTakenForAnAnswer)
     EXPECT_EQ(line_->readByte(b, ec), IoStatus::TimedOut) << "got " << int{b};
 }
 
+TEST_F(PtyLine, TheLastByteBeforeACloseStillGoesOut)
+{
+    // The request that ends a diagnostic action gets no answer: the port is
+    // closed right after it, and the close must not drop it on its way.
+    for (int round = 0; round < 300; ++round) {
+        ASSERT_TRUE(openLine());
+        std::error_code ec;
+        const auto byte = static_cast<uint8_t>(round);
+        ASSERT_EQ(line_->writeByte(byte, ec), IoStatus::Ok);
+        line_->close();
+        ASSERT_EQ(readMaster(1), std::vector<uint8_t>{byte}) << "round " << round;
+    }
+}
+
 TEST_F(PtyLine, WriteGivesUpWhenTheLineTakesNothingMore)
 {
     SerialTimeouts timeouts = readTimeouts(kMaxDword, kMaxDword, 100);

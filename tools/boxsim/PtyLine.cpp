@@ -225,9 +225,24 @@ LineTransport::Wait PtyLine::wait(std::optional<Nanos> deadline, std::vector<uin
 
         if (down_) {
             pollfd m{master_, POLLIN, 0};
-            if (::poll(&m, 1, 0) >= 0 && (m.revents & POLLHUP) == 0) {
+            if (::poll(&m, 1, 0) < 0) {
+                return Wait::Ready;
+            }
+            if ((m.revents & POLLHUP) == 0) {
                 down_ = false;
                 log().debug("port opened by the program");
+                return Wait::Ready;
+            }
+            if ((m.revents & POLLIN) != 0) {
+                // The program opened the port, wrote and closed it again
+                // between two looks (the request that ends a diagnostic
+                // action): a box hears every byte on the wire.
+                uint8_t buffer[256];
+                const ssize_t k = ::read(master_, buffer, sizeof buffer);
+                if (k > 0) {
+                    log().debug("port opened and closed again by the program: " + std::to_string(k) + " byte(s)");
+                    in.insert(in.end(), buffer, buffer + k);
+                }
             }
             return Wait::Ready;
         }
