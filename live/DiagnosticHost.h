@@ -19,6 +19,10 @@ public:
     // False when it could not start; the frame has then told the user why
     // and nothing more reaches `owner`.
     virtual bool StartDiagnostic(uint8_t command, bool reply, platform::MessageTarget& owner) = 0;
+    // True while the frame still ends an exchange whose last report the
+    // panel already has (its port is closing): a start is refused now and
+    // taken a moment later.
+    virtual bool DiagnosticLinkClosing() const { return false; }
     // Cancels the running exchange; the worker's abort report follows.
     virtual void CancelDiagnostic() = 0;
     // Progress steps of the running exchange.

@@ -13,6 +13,9 @@ namespace morvex::live {
 namespace {
 
 constexpr int kTickMs = 100;
+// How long the reply waits for the port of the command exchange: 2 s.
+constexpr int kReplyRetryMs = 20;
+constexpr int kReplyRetries = 100;
 
 } // namespace
 
@@ -93,6 +96,15 @@ void CDiagnosticInfo::apply(DiagnosticSequence::Action action)
     switch (action) {
     case Action::StartReply: {
         const bool started = host_.StartDiagnostic(command_, true, target_);
+        if (!started && host_.DiagnosticLinkClosing() && replyRetries_ < kReplyRetries) {
+            // End came right after the command exchange reported its end,
+            // while the frame still closes that exchange's port: the reply
+            // starts as soon as the port is free.
+            ++replyRetries_;
+            QTimer::singleShot(kReplyRetryMs, this, [this] { apply(Action::StartReply); });
+            action = Action::None;
+            break;
+        }
         action = sequence_.replyStarted(started);
         break;
     }

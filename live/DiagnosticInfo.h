@@ -68,6 +68,7 @@ private:
     QLabel* status_;
     QTimer* timer_;
     bool begun_ = false;
+    int replyRetries_ = 0;
 };
 
 } // namespace morvex::live

@@ -103,9 +103,12 @@ signals:
     // Send All wrote every table.
     void allSent();
 
+public:
+    // A worker runs, or still ends (its port closing): nothing new starts.
+    bool operationRunning() const;
+
 private:
     bool start(comm::OperationId op, const comm::TransferPlan& plan);
-    bool operationRunning() const;
     intptr_t onFrameMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     void apply(const comm::FrameUpdate& update);
     void finish(uint32_t code);

@@ -142,6 +142,11 @@ bool DiagnosticPane::StartDiagnostic(uint8_t command, bool reply, platform::Mess
     return comm_.StartDiagnostic(command, reply, owner);
 }
 
+bool DiagnosticPane::DiagnosticLinkClosing() const
+{
+    return comm_.operationRunning();
+}
+
 void DiagnosticPane::CancelDiagnostic()
 {
     comm_.Cancel();

@@ -42,6 +42,7 @@ public:
 
     // live::DiagnosticHost
     bool StartDiagnostic(uint8_t command, bool reply, platform::MessageTarget& owner) override;
+    bool DiagnosticLinkClosing() const override;
     void CancelDiagnostic() override;
     int32_t DiagnosticProgressTotal() const override;
     std::array<std::string, 4> DiagnosticTexts() const override;
