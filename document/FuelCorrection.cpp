@@ -14,6 +14,13 @@ int CorrectionProposal::count(CellOutcome outcome) const
         std::count_if(cells.begin(), cells.end(), [outcome](const CellProposal& c) { return c.outcome == outcome; }));
 }
 
+const CellProposal* CorrectionProposal::find(int cylinder, int cell) const
+{
+    // Cells lie left cylinder first, each cylinder in cell order.
+    const auto i = static_cast<std::size_t>(cylinder * kCells + cell);
+    return cylinder >= 0 && cell >= 0 && cell < kCells && i < cells.size() ? &cells[i] : nullptr;
+}
+
 uint8_t ProposeValue(uint8_t current, double lambda, double target, double limitPercent)
 {
     if (!(target > 0.0) || !std::isfinite(lambda) || !std::isfinite(target)) {
@@ -66,7 +73,7 @@ CorrectionProposal ProposeCorrection(const CMorvexDoc& doc, const CorrectionSett
     return proposal;
 }
 
-int ApplyCorrection(CMorvexDoc& doc, const CorrectionProposal& proposal)
+int ApplyCorrection(CMorvexDoc& doc, const CorrectionProposal& proposal, const CorrectionWritten& written)
 {
     int changed = 0;
     for (const CellProposal& c : proposal.cells) {
@@ -75,8 +82,12 @@ int ApplyCorrection(CMorvexDoc& doc, const CorrectionProposal& proposal)
         }
         uint8_t& byte = *doc.GetBoxData(FuelMapAddress(c.cylinder, c.cell));
         if (byte != c.proposed) {
+            const uint8_t before = byte;
             byte = c.proposed;
             ++changed;
+            if (written) {
+                written(c, before);
+            }
         }
     }
     if (changed != 0) {

@@ -59,6 +59,8 @@ struct CorrectionProposal {
     // order.
     std::vector<CellProposal> cells;
     int count(CellOutcome outcome) const;
+    // Cell `cell` of `cylinder`; null when that cylinder was not corrected.
+    const CellProposal* find(int cylinder, int cell) const;
 };
 
 // Cells the tuner locked against corrections, per cylinder.
@@ -85,6 +87,8 @@ CorrectionProposal ProposeCorrection(const CMorvexDoc& doc, const CorrectionSett
 
 // Writes the changed cells into the maps and marks the document modified
 // when any changed; returns how many did. The recorded data stay.
-int ApplyCorrection(CMorvexDoc& doc, const CorrectionProposal& proposal);
+// `written` hears every byte that changed, with its old value.
+using CorrectionWritten = std::function<void(const CellProposal& cell, uint8_t before)>;
+int ApplyCorrection(CMorvexDoc& doc, const CorrectionProposal& proposal, const CorrectionWritten& written = {});
 
 } // namespace morvex

@@ -132,34 +132,18 @@ int CFuelmapView::AcceptCorrection()
     }
     const CorrectionProposal proposal = std::move(*preview_);
     EndPreview();
-    uint8_t* left = ReportedLeft();
-    uint8_t* right = ReportedRight();
     int changed = 0;
     {
         // One grid action: one undo step, however many cells.
         const grid::CGridCtrl::ActionScope action(*grid_, "Fuel Correction");
-        for (const CellProposal& c : proposal.cells) {
-            if (c.outcome != CellOutcome::Changed) {
-                continue;
-            }
-            const int p = kHalfMap + c.cell;
-            uint8_t& byte = (c.cylinder == 0 ? left : right)[p];
-            const uint8_t before = byte;
-            if (before == c.proposed) {
-                continue;
-            }
-            byte = c.proposed;
-            ReportChange(c.cylinder == 0, p, before, byte);
-            if (std::find(acceptedCells_.begin(), acceptedCells_.end(), c.cell) == acceptedCells_.end()) {
-                acceptedCells_.push_back(c.cell);
-            }
-            ++changed;
-        }
-        if (changed != 0) {
-            context_.doc->SetModifiedFlag(true);
-        }
+        changed = ApplyCorrection(*context_.doc, proposal, [this](const CellProposal& c, uint8_t before) {
+            ReportChange(c.cylinder == 0, kHalfMap + c.cell, before, c.proposed);
+            acceptedCells_.push_back(c.cell);
+        });
     }
+    // A cell changed in both cylinders is reset once.
     std::sort(acceptedCells_.begin(), acceptedCells_.end());
+    acceptedCells_.erase(std::unique(acceptedCells_.begin(), acceptedCells_.end()), acceptedCells_.end());
     ComputeRightPercent(kMapSize);
     LoadGrid(activeGrid_);
     if (changed != 0) {
@@ -209,11 +193,8 @@ bool CFuelmapView::PreviewColours(const grid::CCellID& id, grid::ColorRef& text,
     if (!preview_ || !isShownCell(id) || id == previousLive_) {
         return false;
     }
-    const int cylinder = CylinderOfGrid(activeGrid_);
-    const int cell = cellOf(id);
-    const auto it = std::find_if(preview_->cells.begin(), preview_->cells.end(),
-                                 [&](const CellProposal& c) { return c.cylinder == cylinder && c.cell == cell; });
-    if (it == preview_->cells.end()) {
+    const CellProposal* it = preview_->find(CylinderOfGrid(activeGrid_), cellOf(id));
+    if (it == nullptr) {
         return false;
     }
     text = grid::kColorDefault;
